@@ -1,0 +1,55 @@
+# The commands people type. `make deps` installs what is missing (Debian 12).
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+DEMO_DRIVE ?= $(CURDIR)/demo
+
+DEB_PACKAGES := cmake g++ make libsqlite3-dev sqlite3 libgtest-dev libgmock-dev libbenchmark-dev \
+                libcli11-dev
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps configure build test test-asan bench demo run clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(DEB_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	done); \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:" $$missing; \
+	  $(SUDO) apt-get update -qq && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREXO_BENCH=ON
+
+build: configure
+	cmake --build $(BUILD) -j$(JOBS)
+
+# The tests, then the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	$(MAKE) --no-print-directory test-asan
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVANTREXO_SANITIZE=ON -DVANTREXO_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	@for b in $(BUILD)/*_bench; do echo "== $$b"; $$b || exit 1; done
+
+# A demo data set under ./demo (the drive), shown as dumps.
+demo: build
+	$(BUILD)/vrx --drive $(DEMO_DRIVE) demo --force
+	@echo "== TABEMAR"; $(BUILD)/vrx --drive $(DEMO_DRIVE) dump TABEMAR | iconv -f WINDOWS-1252 -t UTF-8 | fold -w 31; echo
+
+# The form on the demo data, driven by a script: look up a brand, delete its products.
+run: demo
+	VANTREXO_DRIVE=$(DEMO_DRIVE) $(BUILD)/dravel-script < examples/demo.script
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)
