@@ -78,9 +78,15 @@ vrx::FileStatus DataFiles::remove(FileId file) {
   return report(handle->remove(record(file).area()));
 }
 
-void DataFiles::commit_all() {
+void DataFiles::commit_all() noexcept {
   for (auto& h : handles_) {
-    if (h) h->commit();
+    if (!h) continue;
+    try {
+      h->commit();
+    } catch (...) {
+      // Reported by nobody: the engine reports through statuses, and a
+      // failed commit keeps its deletions pending for the next one.
+    }
   }
 }
 

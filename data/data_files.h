@@ -41,7 +41,8 @@ class DataFiles {
 
   // Makes the deletions done so far durable on every open file; the program
   // calls it before every message box and at the end of every command.
-  void commit_all();
+  // A commit that fails leaves its deletions to the next commit or close.
+  void commit_all() noexcept;
 
   bool is_open(FileId file) const;
   Record& record(FileId file) { return records_[index(file)]; }

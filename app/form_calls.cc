@@ -1,0 +1,153 @@
+#include "app/form_calls.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "form/form_ids.h"
+
+namespace dravel {
+namespace {
+
+using vantrexo::InvokeArgument;
+using vantrexo::Invocation;
+using vantrexo::InvokeKind;
+
+InvokeArgument text_argument(std::uint32_t type, std::string_view text) {
+  InvokeArgument a;
+  a.type = type;
+  a.text.assign(vantrexo::kArgumentTextWidth, ' ');
+  std::copy_n(text.begin(), std::min(text.size(), vantrexo::kArgumentTextWidth), a.text.begin());
+  return a;
+}
+
+InvokeArgument integer_argument(std::int32_t value) {
+  InvokeArgument a;
+  a.type = vantrexo::arg_type::integer;
+  a.integer = value;
+  return a;
+}
+
+std::string describe(std::string_view operation, std::size_t position) {
+  std::string what(operation);
+  what += ' ';
+  what += object_name(position);
+  return what;
+}
+
+}  // namespace
+
+std::string_view object_name(std::size_t position) {
+  switch (position) {
+    case table::form:
+      return "DRAVEL_MARKS";
+    case table::frm_chave1:
+      return "Frm_Chave1";
+    case table::image1:
+      return "Image1";
+    case table::static66:
+      return "Static66";
+    case table::ed_codimar:
+      return "Ed_CODIMAR";
+    case table::command1:
+      return "Command1";
+    case table::ds_mar:
+      return "Ds_MAR";
+    case table::frame7:
+      return "Frame7";
+    case table::bt_exc:
+      return "Bt_EXC";
+    case table::frm_dsp:
+      return "Frm_Dsp";
+    default:
+      return "?";
+  }
+}
+
+vantrexo::ObjectRef FormCalls::object(std::size_t position) const {
+  return position < objects_.size() ? objects_[position] : vantrexo::kNoObject;
+}
+
+ControlText FormCalls::get_text(std::size_t position) {
+  ControlText text;  // spaces: what a failed call leaves
+  const bool ok = guard_.call(describe("get_text", position), [&] {
+    return services_.get_text(object(position), text.span());
+  });
+  if (!ok) text.clear();
+  return text;
+}
+
+void FormCalls::set_text(std::size_t position, const ControlText& text) {
+  guard_.call(describe("set_text", position),
+              [&] { return services_.set_text(object(position), text.span()); });
+}
+
+std::int32_t FormCalls::message_box(std::string_view text, std::int32_t style,
+                                    bool result_taken) {
+  std::int32_t result = 0;
+  Invocation call;
+  call.object = object(table::form);
+  call.member = vantrexo::member_id::message_box;
+  call.kind = InvokeKind::method;
+  call.result_type = vantrexo::kResultInteger;
+  call.result = &result;
+  call.result_taken = result_taken ? 2 : 0;
+  call.arguments.push_back(text_argument(vantrexo::arg_type::text_first, text));
+  call.arguments.push_back(integer_argument(style));
+  const bool ok = guard_.call("message box", [&] { return services_.invoke_by_id(call); });
+  if (!ok && result_taken) return box::no;
+  return result;
+}
+
+void FormCalls::close_form() {
+  std::int32_t result = 0;
+  Invocation call;
+  call.object = object(table::form);
+  call.member = vantrexo::member_id::close_form;
+  call.kind = InvokeKind::method;
+  call.result_type = vantrexo::kResultInteger;
+  call.result = &result;
+  guard_.call("close form", [&] { return services_.invoke_by_id(call); });
+}
+
+void FormCalls::call_form(std::string_view form_name, std::string_view module_file) {
+  std::int32_t result = 0;
+  Invocation call;
+  call.object = object(table::form);
+  call.member = vantrexo::member_id::call_form;
+  call.kind = InvokeKind::method;
+  call.result_type = vantrexo::kResultInteger;
+  call.result = &result;
+  call.arguments.push_back(text_argument(vantrexo::arg_type::text_first, form_name));
+  call.arguments.push_back(text_argument(vantrexo::arg_type::text_second, module_file));
+  std::string what = "call form ";
+  what += form_name;
+  guard_.call(what, [&] { return services_.invoke_by_id(call); });
+}
+
+void FormCalls::set_focus(std::size_t position) {
+  Invocation call;
+  call.object = object(position);
+  call.member = vantrexo::member_id::set_focus;
+  call.kind = InvokeKind::method;
+  guard_.call(describe("set focus", position), [&] { return services_.invoke_by_id(call); });
+}
+
+void FormCalls::set_caption(std::size_t position, std::string_view text) {
+  Invocation call;
+  call.object = object(position);
+  call.member = vantrexo::member_id::caption;
+  call.kind = InvokeKind::property_put;
+  call.arguments.push_back(text_argument(vantrexo::arg_type::text_first, text));
+  guard_.call(describe("caption", position), [&] { return services_.invoke_by_id(call); });
+}
+
+void FormCalls::refresh(std::size_t position) {
+  Invocation call;
+  call.object = object(position);
+  call.member = vantrexo::member_id::refresh;
+  call.kind = InvokeKind::method;
+  guard_.call(describe("refresh", position), [&] { return services_.invoke_by_id(call); });
+}
+
+}  // namespace dravel

@@ -1,0 +1,118 @@
+// The deletion cascade ("EXCLUI"): for the brand typed in Ed_CODIMAR, every
+// product of the brand in the order of the brand key, each followed by its
+// value-history and then its movement-history records. Nothing is counted
+// and nothing is undone: each record is deleted when the run reaches it.
+#include <algorithm>
+#include <string_view>
+
+#include "data/record_layouts.h"
+#include "form/form_ids.h"
+#include "procs/proc_exc.h"
+
+namespace dravel {
+namespace {
+
+bool all_digits(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Product codes compare as numbers when both hold digits only, else byte for
+// byte.
+bool same_product(std::string_view a, std::string_view b) {
+  if (all_digits(a) && all_digits(b)) {
+    const auto value = [](std::string_view s) {
+      std::uint64_t v = 0;
+      for (char c : s) v = v * 10 + static_cast<std::uint64_t>(c - '0');
+      return v;
+    };
+    return value(a) == value(b);
+  }
+  return a == b;
+}
+
+}  // namespace
+
+ProcExc::Next ProcExc::read_next(FormCalls& form, FileId file) {
+  for (;;) {
+    const vrx::FileStatus s = files_.read_next(file);
+    if (s.at_end()) return Next::end_of_pass;
+    if (w_.w_status.holds("99")) {
+      locked_record_prompt(form);
+      if (w_.w_resposta == box::no) return Next::end_of_run;
+      continue;
+    }
+    if (w_.w_status.holds("00")) return Next::record;
+    // Any other failure: the record area holds nothing to act on, and
+    // reading again would fail again.
+    report_damaged(form, file);
+    return Next::end_of_run;
+  }
+}
+
+bool ProcExc::delete_histories(FormCalls& form, FileId file) {
+  namespace history = layout::history;
+  const Record& produto = files_.record(FileId::produto);
+  Record& historico = files_.record(file);
+
+  historico.set_bytes(history::codipro, produto.text(layout::produto::pro_codipro));
+  historico.set_text(history::compl_1, "00000000");
+  historico.set_text(history::compl_2, "0000");
+  historico.set_text(history::compl_3, "00");
+  historico.set_text(history::compl_4, "0");
+  if (files_.start(file, 0).invalid_key()) return true;
+  for (;;) {
+    switch (read_next(form, file)) {
+      case Next::end_of_pass:
+        return true;
+      case Next::end_of_run:
+        return false;
+      case Next::record:
+        break;
+    }
+    files_.unlock(file);
+    if (!same_product(historico.text(history::codipro),
+                      produto.text(layout::produto::pro_codipro))) {
+      return true;
+    }
+    files_.remove(file);
+  }
+}
+
+void ProcExc::delete_brand(FormCalls& form) {
+  using layout::produto::brand_key;
+  using layout::produto::pro_codimar;
+  using layout::produto::pro_compl_marca;
+  using layout::produto::pro_descpro;
+  Record& produto = files_.record(FileId::produto);
+
+  // The brand must be one that TABEMAR holds.
+  areas_.set_lk_codigo(form.get_text(table::ed_codimar).view().substr(0, 3));
+  brand_lookup(form);
+  if (w_.w_marca_ok.holds("N")) {
+    show_message(form, "Marca n\xE3o selecionada !!!", box::exclamation_ok);
+    return;
+  }
+
+  produto.set_text(pro_compl_marca, "000000");
+  produto.set_bytes(pro_codimar, form.get_text(table::ed_codimar).view());
+  if (!files_.start(FileId::produto, brand_key).invalid_key()) {
+    for (;;) {
+      if (read_next(form, FileId::produto) != Next::record) break;
+      files_.unlock(FileId::produto);
+      // The whole text of the field must be the product's brand: the first
+      // product of another brand, or a text longer than a code, ends the run.
+      if (!form.get_text(table::ed_codimar).holds(produto.text(pro_codimar))) break;
+      form.set_caption(table::frm_dsp, produto.text(pro_descpro));
+      form.refresh(table::frm_dsp);
+      files_.remove(FileId::produto);
+      if (!delete_histories(form, FileId::histval)) break;
+      if (!delete_histories(form, FileId::histmov)) break;
+    }
+  }
+
+  form.set_caption(table::frm_dsp, "");
+  form.refresh(table::frm_dsp);
+  show_message(form, "Fim da Elimina\xE7\xF5" "es !!!", box::exclamation_ok);
+}
+
+}  // namespace dravel
