@@ -1,0 +1,334 @@
+#include "platform/files/sqlite_indexed_file.h"
+
+#include <cstring>
+#include <utility>
+
+namespace vrx::sqlite_detail {
+namespace {
+
+std::string next_sql(std::size_t key, bool duplicates, bool at_start, bool with_data) {
+  std::string k = "k" + std::to_string(key);
+  std::string columns = k + ", seq" + (with_data ? ", data" : "");
+  if (duplicates) {
+    // Equal keys in write order: the rest of the current key value first,
+    // then the next value. (A row-value comparison would not be served by
+    // the index beyond its first column.) Right after a Start, ?2 is 0.
+    return "SELECT " + columns + " FROM (SELECT " + columns + " FROM records WHERE " + k +
+           " = ?1 AND seq > ?2 ORDER BY seq LIMIT 1) UNION ALL SELECT " + columns +
+           " FROM (SELECT " + columns + " FROM records WHERE " + k + " > ?1 ORDER BY " + k +
+           ", seq LIMIT 1) LIMIT 1";
+  }
+  return "SELECT " + columns + " FROM records WHERE " + k + (at_start ? " >= ?1" : " > ?1") +
+         " ORDER BY " + k + " LIMIT 1";
+}
+
+}  // namespace
+
+SqliteIndexedFile::SqliteIndexedFile(FileDescription description, OpenMode mode,
+                                     Connection connection, RecordLockFile locks)
+    : description_(std::move(description)),
+      mode_(mode),
+      connection_(std::move(connection)),
+      locks_(std::move(locks)) {}
+
+SqliteIndexedFile::~SqliteIndexedFile() {
+  if (is_open()) {
+    close();
+  }
+}
+
+FileStatus SqliteIndexedFile::prepare() {
+  sqlite3* db = connection_.get();
+  record_by_primary_ = Statement(db, "SELECT seq, data FROM records WHERE k0 = ?1");
+  seq_by_primary_ = Statement(db, "SELECT seq FROM records WHERE k0 = ?1");
+  data_by_seq_ = Statement(db, "SELECT data FROM records WHERE seq = ?1");
+  std::vector<Statement*> all = {&record_by_primary_, &seq_by_primary_, &data_by_seq_};
+  if (updating()) {
+    delete_by_seq_ = Statement(db, "DELETE FROM records WHERE seq = ?1");
+    begin_group_ = Statement(db, "BEGIN IMMEDIATE");
+    commit_group_ = Statement(db, "COMMIT");
+    rollback_group_ = Statement(db, "ROLLBACK");
+    all.insert(all.end(), {&delete_by_seq_, &begin_group_, &commit_group_, &rollback_group_});
+  }
+  key_statements_.resize(description_.keys.size());
+  for (std::size_t n = 0; n < description_.keys.size(); ++n) {
+    bool dup = description_.keys[n].duplicates;
+    KeyStatements& s = key_statements_[n];
+    s.start_index = Statement(db, next_sql(n, dup, true, false));
+    s.next_index = Statement(db, next_sql(n, dup, false, false));
+    s.start_data = Statement(db, next_sql(n, dup, true, true));
+    s.next_data = Statement(db, next_sql(n, dup, false, true));
+    all.insert(all.end(), {&s.start_index, &s.next_index, &s.start_data, &s.next_data});
+  }
+  for (Statement* statement : all) {
+    if (!statement->valid()) {
+      return failure_status(db, statement->prepare_code(), FailedStep::open);
+    }
+  }
+  return FileStatus::success();
+}
+
+FileStatus SqliteIndexedFile::fail(int rc) {
+  return failure_status(connection_.get(), rc, FailedStep::operation);
+}
+
+Statement& SqliteIndexedFile::next_statement(std::size_t key, bool at_start, bool with_data) {
+  KeyStatements& s = key_statements_[key];
+  if (with_data) return at_start ? s.start_data : s.next_data;
+  return at_start ? s.start_index : s.next_index;
+}
+
+FileStatus SqliteIndexedFile::commit_if_due() {
+  if (in_group_ && std::chrono::steady_clock::now() - group_began_ >= kGroupCommitDelay) {
+    return end_group();
+  }
+  return FileStatus::success();
+}
+
+FileStatus SqliteIndexedFile::end_group() {
+  if (!in_group_) {
+    return FileStatus::success();
+  }
+  FileStatus status;
+  int rc = commit_group_.step();
+  commit_group_.reset();
+  if (rc != SQLITE_DONE) {
+    status = fail(rc);
+    if (sqlite3_get_autocommit(connection_.get()) == 0) {
+      rollback_group_.step();
+      rollback_group_.reset();
+    }
+  }
+  in_group_ = false;
+  if (!deleted_in_group_.empty()) {
+    // Only the deletions' locks and at most the last read's are held.
+    if (locks_.unlock_all_except(read_lock_) != LockResult::ok && status.ok()) {
+      status = status_from_failure(FailedStep::operation, 0, locks_.last_errno());
+    }
+    deleted_in_group_.clear();
+  }
+  return status;
+}
+
+void SqliteIndexedFile::release_read_lock() {
+  if (read_lock_) {
+    locks_.unlock(*read_lock_);
+    read_lock_.reset();
+  }
+}
+
+FileStatus SqliteIndexedFile::claim(std::int64_t seq) {
+  LockResult result = updating() ? locks_.lock(seq) : locks_.test(seq);
+  switch (result) {
+    case LockResult::ok:
+      return FileStatus::success();
+    case LockResult::held_by_other:
+      return FileStatus::record_locked();
+    case LockResult::error:
+      break;
+  }
+  return status_from_failure(FailedStep::operation, 0, locks_.last_errno());
+}
+
+FileStatus SqliteIndexedFile::deliver(std::string_view data, RecordArea area) {
+  if (data.size() != area.size()) {
+    return FileStatus::damaged();
+  }
+  std::memcpy(area.data(), data.data(), data.size());
+  return FileStatus::success();
+}
+
+FileStatus SqliteIndexedFile::read(RecordArea area) {
+  if (!is_open()) return FileStatus::not_open();
+  if (FileStatus due = commit_if_due(); !due.ok()) return due;
+  if (area.size() != description_.record_length) return FileStatus::damaged();
+  release_read_lock();
+  position_.valid = false;
+  std::string_view area_key = key_of({area.data(), area.size()}, description_.keys[0]);
+  scratch_key_.assign(area_key);
+
+  // Inside a group this connection holds the write lock, and in input mode
+  // nothing is locked: the record found can be delivered from the same step.
+  // Otherwise the record is looked up, locked, and only then fetched, so a
+  // record another program deleted in between is never delivered locked.
+  const bool one_step = in_group_ || !updating();
+  for (;;) {
+    Statement& find = one_step ? record_by_primary_ : seq_by_primary_;
+    std::int64_t seq = 0;
+    {
+      ResetOnExit reset(find);
+      find.bind_blob(1, scratch_key_);
+      int rc = find.step();
+      if (rc == SQLITE_DONE) return FileStatus::no_record();
+      if (rc != SQLITE_ROW) return fail(rc);
+      seq = find.column_int64(0);
+      if (one_step) {
+        if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
+        if (FileStatus delivered = deliver(find.column_blob(1), area); !delivered.ok()) {
+          if (updating()) locks_.unlock(seq);
+          return delivered;
+        }
+      }
+    }
+    if (!one_step) {
+      if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
+      ResetOnExit reset(data_by_seq_);
+      data_by_seq_.bind_int64(1, seq);
+      int rc = data_by_seq_.step();
+      FileStatus delivered = rc == SQLITE_ROW    ? deliver(data_by_seq_.column_blob(0), area)
+                             : rc == SQLITE_DONE ? FileStatus::no_record()
+                                                 : fail(rc);
+      if (!delivered.ok()) {
+        locks_.unlock(seq);
+        if (rc == SQLITE_DONE) continue;  // deleted meanwhile: look again
+        return delivered;
+      }
+    }
+    position_ = Position{true, 0, scratch_key_, seq, false};
+    if (updating()) read_lock_ = seq;
+    return FileStatus::success();
+  }
+}
+
+FileStatus SqliteIndexedFile::start(std::size_t key, ConstRecordArea area) {
+  if (!is_open()) return FileStatus::not_open();
+  if (FileStatus due = commit_if_due(); !due.ok()) return due;
+  if (area.size() != description_.record_length) return FileStatus::damaged();
+  position_.valid = false;
+  if (key >= description_.keys.size()) return FileStatus::no_record_to_start();
+  scratch_key_.assign(key_of({area.data(), area.size()}, description_.keys[key]));
+  Statement& probe = next_statement(key, true, false);
+  ResetOnExit reset(probe);
+  probe.bind_blob(1, scratch_key_);
+  if (description_.keys[key].duplicates) probe.bind_int64(2, 0);
+  int rc = probe.step();
+  if (rc == SQLITE_DONE) return FileStatus::no_record_to_start();
+  if (rc != SQLITE_ROW) return fail(rc);
+  position_.valid = true;
+  position_.key = key;
+  position_.value.swap(scratch_key_);
+  position_.seq = 0;
+  position_.at_start = true;
+  return FileStatus::success();
+}
+
+FileStatus SqliteIndexedFile::read_next(RecordArea area) {
+  if (!is_open()) return FileStatus::not_open();
+  if (FileStatus due = commit_if_due(); !due.ok()) return due;
+  if (area.size() != description_.record_length) return FileStatus::damaged();
+  release_read_lock();
+  if (!position_.valid) return FileStatus::no_position();
+  const bool duplicates = description_.keys[position_.key].duplicates;
+  const bool one_step = in_group_ || !updating();
+  for (;;) {
+    Statement& find = next_statement(position_.key, position_.at_start, one_step);
+    std::int64_t seq = 0;
+    {
+      ResetOnExit reset(find);
+      find.bind_blob(1, position_.value);
+      if (duplicates) find.bind_int64(2, position_.seq);
+      int rc = find.step();
+      if (rc == SQLITE_DONE) {
+        position_.valid = false;
+        return FileStatus::at_end_of_file();
+      }
+      if (rc != SQLITE_ROW) return fail(rc);
+      scratch_key_.assign(find.column_blob(0));
+      seq = find.column_int64(1);
+      if (one_step) {
+        if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
+        if (FileStatus delivered = deliver(find.column_blob(2), area); !delivered.ok()) {
+          if (updating()) locks_.unlock(seq);
+          return delivered;
+        }
+      }
+    }
+    if (!one_step) {
+      if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
+      ResetOnExit reset(data_by_seq_);
+      data_by_seq_.bind_int64(1, seq);
+      int rc = data_by_seq_.step();
+      FileStatus delivered = rc == SQLITE_ROW    ? deliver(data_by_seq_.column_blob(0), area)
+                             : rc == SQLITE_DONE ? FileStatus::no_record()
+                                                 : fail(rc);
+      if (!delivered.ok()) {
+        locks_.unlock(seq);
+        if (rc == SQLITE_DONE) continue;  // deleted meanwhile: the next one
+        return delivered;
+      }
+    }
+    position_.value.swap(scratch_key_);
+    position_.seq = seq;
+    position_.at_start = false;
+    if (updating()) read_lock_ = seq;
+    return FileStatus::success();
+  }
+}
+
+FileStatus SqliteIndexedFile::unlock() {
+  if (!is_open()) return FileStatus::not_open();
+  if (FileStatus due = commit_if_due(); !due.ok()) return due;
+  release_read_lock();
+  return FileStatus::success();
+}
+
+FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
+  if (!is_open() || !updating()) return FileStatus::not_open_for_update();
+  if (FileStatus due = commit_if_due(); !due.ok()) return due;
+  if (area.size() != description_.record_length) return FileStatus::damaged();
+  if (!in_group_) {
+    int rc = begin_group_.step();
+    begin_group_.reset();
+    if (rc != SQLITE_DONE) return fail(rc);
+    in_group_ = true;
+    group_began_ = std::chrono::steady_clock::now();
+  }
+  std::int64_t seq = 0;
+  {
+    ResetOnExit reset(seq_by_primary_);
+    seq_by_primary_.bind_blob(1, key_of({area.data(), area.size()}, description_.keys[0]));
+    int rc = seq_by_primary_.step();
+    if (rc == SQLITE_DONE) return FileStatus::no_record();
+    if (rc != SQLITE_ROW) return fail(rc);
+    seq = seq_by_primary_.column_int64(0);
+  }
+  if (read_lock_ == seq) {
+    read_lock_.reset();  // the read's lock now guards the deletion
+  } else if (FileStatus claimed = claim(seq); !claimed.ok()) {
+    return claimed;
+  }
+  ResetOnExit reset(delete_by_seq_);
+  delete_by_seq_.bind_int64(1, seq);
+  int rc = delete_by_seq_.step();
+  if (rc != SQLITE_DONE) {
+    locks_.unlock(seq);
+    return fail(rc);
+  }
+  deleted_in_group_.push_back(seq);
+  return FileStatus::success();
+}
+
+FileStatus SqliteIndexedFile::commit() {
+  if (!is_open()) return FileStatus::not_open();
+  return end_group();
+}
+
+FileStatus SqliteIndexedFile::close() {
+  if (!is_open()) return FileStatus::not_open_to_close();
+  FileStatus status = end_group();
+  record_by_primary_ = Statement();
+  seq_by_primary_ = Statement();
+  data_by_seq_ = Statement();
+  delete_by_seq_ = Statement();
+  begin_group_ = Statement();
+  commit_group_ = Statement();
+  rollback_group_ = Statement();
+  key_statements_.clear();
+  connection_.close();
+  locks_.close();  // releases every record lock of this handle
+  read_lock_.reset();
+  position_ = Position{};
+  return status;
+}
+
+}  // namespace vrx::sqlite_detail

@@ -1,0 +1,96 @@
+// The IndexedFile handle of the SQLite backend: one connection, one lock-file
+// descriptor and the prepared statements of one open file. Used from one
+// thread; internal to platform/files (SqliteFileStore::open makes them).
+//
+// Deletions are committed in groups: the first delete opens a write
+// transaction, which is committed at the latest kGroupCommitDelay after that
+// delete (checked on every operation), on commit() and on close(). The locks
+// of deleted records are kept until their deletion is committed. Outside a
+// group no transaction stays open between calls.
+#ifndef PLATFORM_FILES_SQLITE_INDEXED_FILE_H_
+#define PLATFORM_FILES_SQLITE_INDEXED_FILE_H_
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/files/indexed_file.h"
+#include "platform/files/record_locks.h"
+#include "platform/files/sqlite_database.h"
+
+namespace vrx::sqlite_detail {
+
+inline constexpr std::chrono::milliseconds kGroupCommitDelay{20};
+
+class SqliteIndexedFile : public IndexedFile {
+ public:
+  SqliteIndexedFile(FileDescription description, OpenMode mode, Connection connection,
+                    RecordLockFile locks);
+  ~SqliteIndexedFile() override;
+
+  FileStatus read(RecordArea area) override;
+  FileStatus start(std::size_t key, ConstRecordArea area) override;
+  FileStatus read_next(RecordArea area) override;
+  FileStatus unlock() override;
+  FileStatus remove(ConstRecordArea area) override;
+  FileStatus commit() override;
+  FileStatus close() override;
+
+  // Prepares the statements every handle needs; fails on a file whose tables
+  // do not have the expected shape.
+  FileStatus prepare();
+
+ private:
+  // Where Read next goes on: after (value, seq) in the order of `key`, or,
+  // right after a Start, at the first record whose key is not less than value.
+  struct Position {
+    bool valid = false;
+    std::size_t key = 0;
+    std::string value;
+    std::int64_t seq = 0;
+    bool at_start = false;
+  };
+  struct KeyStatements {
+    Statement start_index, next_index;  // (kN, seq) only, from the index
+    Statement start_data, next_data;    // (kN, seq, data)
+  };
+
+  bool is_open() const { return static_cast<bool>(connection_); }
+  bool updating() const { return mode_ == OpenMode::input_output; }
+  FileStatus fail(int rc);
+  FileStatus commit_if_due();
+  FileStatus end_group();
+  void release_read_lock();
+  Statement& next_statement(std::size_t key, bool at_start, bool with_data);
+  // Tests or takes the record's lock as the open mode asks.
+  FileStatus claim(std::int64_t seq);
+  FileStatus deliver(std::string_view data, RecordArea area);
+
+  FileDescription description_;
+  OpenMode mode_;
+  Connection connection_;
+  RecordLockFile locks_;
+
+  Statement record_by_primary_;  // seq, data
+  Statement seq_by_primary_;     // seq
+  Statement data_by_seq_;
+  Statement delete_by_seq_;
+  Statement begin_group_, commit_group_, rollback_group_;
+  std::vector<KeyStatements> key_statements_;
+
+  Position position_;
+  std::string scratch_key_;  // a key value being looked up or delivered
+  // The record this handle holds locked from its last read (input-output).
+  std::optional<std::int64_t> read_lock_;
+  // Open group of deletions: when it began and the records it deleted, whose
+  // locks are kept until it is committed.
+  bool in_group_ = false;
+  std::chrono::steady_clock::time_point group_began_;
+  std::vector<std::int64_t> deleted_in_group_;
+};
+
+}  // namespace vrx::sqlite_detail
+
+#endif  // PLATFORM_FILES_SQLITE_INDEXED_FILE_H_
