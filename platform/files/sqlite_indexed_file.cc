@@ -276,13 +276,8 @@ FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
   if (!is_open() || !updating()) return FileStatus::not_open_for_update();
   if (FileStatus due = commit_if_due(); !due.ok()) return due;
   if (area.size() != description_.record_length) return FileStatus::damaged();
-  if (!in_group_) {
-    int rc = begin_group_.step();
-    begin_group_.reset();
-    if (rc != SQLITE_DONE) return fail(rc);
-    in_group_ = true;
-    group_began_ = std::chrono::steady_clock::now();
-  }
+  // The record's lock comes first, so a record another program holds gives
+  // "99" at once instead of waiting for that program's write transaction.
   std::int64_t seq = 0;
   {
     ResetOnExit reset(seq_by_primary_);
@@ -292,17 +287,36 @@ FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
     if (rc != SQLITE_ROW) return fail(rc);
     seq = seq_by_primary_.column_int64(0);
   }
-  if (read_lock_ == seq) {
+  const bool was_read_lock = read_lock_ == seq;
+  if (was_read_lock) {
     read_lock_.reset();  // the read's lock now guards the deletion
   } else if (FileStatus claimed = claim(seq); !claimed.ok()) {
     return claimed;
   }
+  auto give_back_lock = [&] {
+    if (was_read_lock) {
+      read_lock_ = seq;
+    } else {
+      locks_.unlock(seq);
+    }
+  };
+  if (!in_group_) {
+    int rc = begin_group_.step();
+    begin_group_.reset();
+    if (rc != SQLITE_DONE) {
+      give_back_lock();
+      return fail(rc);
+    }
+    in_group_ = true;
+    group_began_ = std::chrono::steady_clock::now();
+  }
   ResetOnExit reset(delete_by_seq_);
   delete_by_seq_.bind_int64(1, seq);
   int rc = delete_by_seq_.step();
-  if (rc != SQLITE_DONE) {
-    locks_.unlock(seq);
-    return fail(rc);
+  if (rc != SQLITE_DONE || sqlite3_changes(connection_.get()) == 0) {
+    // Gone: another program deleted and committed it before we locked it.
+    give_back_lock();
+    return rc != SQLITE_DONE ? fail(rc) : FileStatus::no_record();
   }
   deleted_in_group_.push_back(seq);
   return FileStatus::success();
