@@ -122,6 +122,24 @@ TEST_F(RecordLocks, DeletedRecordStaysLockedForOthersUntilCommitted) {
   EXPECT_EQ(deleter->read_next(area).code(), "46");  // no position any more
 }
 
+TEST_F(RecordLocks, ReadNextNeverDeliversARecordAnotherProgramDeletedMeanwhile) {
+  for (OpenMode mode : {OpenMode::input, OpenMode::input_output}) {
+    SCOPED_TRACE(mode == OpenMode::input ? "input" : "input-output");
+    auto scanner = open(mode);
+    auto deleter = open(OpenMode::input_output);
+    std::string area = key("A1");
+    ASSERT_TRUE(scanner->start(0, area).ok());
+    ASSERT_TRUE(scanner->read_next(area).ok());  // A1, and the records after it read ahead
+    // The record right after A1: A2 on the first round, A3 once A2 is gone.
+    std::string victim = key(mode == OpenMode::input ? "A2" : "A3");
+    ASSERT_TRUE(deleter->remove(victim).ok());
+    ASSERT_TRUE(deleter->commit().ok());
+    ASSERT_TRUE(scanner->read_next(area).ok());
+    EXPECT_EQ(area.substr(0, 2), mode == OpenMode::input ? "A3" : "A4");
+    ASSERT_TRUE(deleter->close().ok());
+  }
+}
+
 TEST_F(RecordLocks, GroupOfDeletionsIsCommittedWithinTwentyMilliseconds) {
   auto deleter = open(OpenMode::input_output);
   auto other = open(OpenMode::input);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -53,6 +54,28 @@ void Connection::close() {
     sqlite3_close_v2(db_);
     db_ = nullptr;
   }
+}
+
+CommitWatch::CommitWatch(sqlite3* db) {
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK &&
+      file != nullptr && file->pMethods != nullptr && file->pMethods->iVersion >= 2 &&
+      file->pMethods->xShmMap != nullptr) {
+    file_ = file;
+  }
+}
+
+bool CommitWatch::mark(Mark& out) const {
+  if (file_ == nullptr) return false;
+  volatile void* region = nullptr;
+  // Maps nothing new (bExtend 0): only the region SQLite itself has mapped.
+  if (file_->pMethods->xShmMap(file_, 0, 32768, 0, &region) != SQLITE_OK || region == nullptr) {
+    return false;
+  }
+  std::atomic_thread_fence(std::memory_order_acquire);
+  const volatile unsigned char* header = static_cast<const volatile unsigned char*>(region);
+  for (std::size_t i = 0; i < out.size(); ++i) out[i] = header[i];
+  return true;
 }
 
 FileStatus failure_status(sqlite3* db, int rc, FailedStep step) {

@@ -20,6 +20,7 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -104,6 +105,23 @@ class Connection {
 
  private:
   sqlite3* db_ = nullptr;
+};
+
+// Tells whether any program has committed to a WAL database since a given
+// moment, without a transaction: the header of SQLite's WAL index, in
+// SQLite's own shared memory (reached through SQLite's file object, never a
+// descriptor of ours), changes with every commit and every restart of the
+// log. Unavailable (mark() fails) for a database not in WAL mode, or before
+// the connection's first read has mapped the index.
+class CommitWatch {
+ public:
+  using Mark = std::array<unsigned char, 48>;
+  CommitWatch() = default;
+  explicit CommitWatch(sqlite3* db);
+  bool mark(Mark& out) const;
+
+ private:
+  sqlite3_file* file_ = nullptr;
 };
 
 // The status for the last failure on `db` (code `rc`).

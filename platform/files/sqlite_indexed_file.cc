@@ -1,25 +1,32 @@
 #include "platform/files/sqlite_indexed_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
 namespace vrx::sqlite_detail {
 namespace {
 
-std::string next_sql(std::size_t key, bool duplicates, bool at_start, bool with_data) {
+// The records after a position, in key order, at most ?3 of them.
+std::string batch_sql(std::size_t key, bool duplicates, bool at_start) {
   std::string k = "k" + std::to_string(key);
-  std::string columns = k + ", seq" + (with_data ? ", data" : "");
+  std::string columns = k + ", seq, data";
   if (duplicates) {
     // Equal keys in write order: the rest of the current key value first,
-    // then the next value. (A row-value comparison would not be served by
-    // the index beyond its first column.) Right after a Start, ?2 is 0.
+    // then the following values. (A row-value comparison would not be served
+    // by the index beyond its first column.) Right after a Start, ?2 is 0.
     return "SELECT " + columns + " FROM (SELECT " + columns + " FROM records WHERE " + k +
-           " = ?1 AND seq > ?2 ORDER BY seq LIMIT 1) UNION ALL SELECT " + columns +
+           " = ?1 AND seq > ?2 ORDER BY seq LIMIT ?3) UNION ALL SELECT " + columns +
            " FROM (SELECT " + columns + " FROM records WHERE " + k + " > ?1 ORDER BY " + k +
-           ", seq LIMIT 1) LIMIT 1";
+           ", seq LIMIT ?3) LIMIT ?3";
   }
   return "SELECT " + columns + " FROM records WHERE " + k + (at_start ? " >= ?1" : " > ?1") +
-         " ORDER BY " + k + " LIMIT 1";
+         " ORDER BY " + k + " LIMIT ?3";
+}
+
+std::string probe_sql(std::size_t key) {
+  std::string k = "k" + std::to_string(key);
+  return "SELECT seq FROM records WHERE " + k + " >= ?1 ORDER BY " + k + " LIMIT 1";
 }
 
 }  // namespace
@@ -53,13 +60,14 @@ FileStatus SqliteIndexedFile::prepare() {
   key_statements_.resize(description_.keys.size());
   for (std::size_t n = 0; n < description_.keys.size(); ++n) {
     bool dup = description_.keys[n].duplicates;
-    KeyStatements& s = key_statements_[n];
-    s.start_index = Statement(db, next_sql(n, dup, true, false));
-    s.next_index = Statement(db, next_sql(n, dup, false, false));
-    s.start_data = Statement(db, next_sql(n, dup, true, true));
-    s.next_data = Statement(db, next_sql(n, dup, false, true));
-    all.insert(all.end(), {&s.start_index, &s.next_index, &s.start_data, &s.next_data});
+    KeyStatements& k = key_statements_[n];
+    k.probe = Statement(db, probe_sql(n));
+    k.start_batch = Statement(db, batch_sql(n, dup, true));
+    k.next_batch = Statement(db, batch_sql(n, dup, false));
+    all.insert(all.end(), {&k.probe, &k.start_batch, &k.next_batch});
   }
+  watch_ = CommitWatch(db);
+  max_batch_limit_ = std::clamp<std::size_t>(256 * 1024 / description_.record_length, 1, 256);
   for (Statement* statement : all) {
     if (!statement->valid()) {
       return failure_status(db, statement->prepare_code(), FailedStep::open);
@@ -72,10 +80,45 @@ FileStatus SqliteIndexedFile::fail(int rc) {
   return failure_status(connection_.get(), rc, FailedStep::operation);
 }
 
-Statement& SqliteIndexedFile::next_statement(std::size_t key, bool at_start, bool with_data) {
-  KeyStatements& s = key_statements_[key];
-  if (with_data) return at_start ? s.start_data : s.next_data;
-  return at_start ? s.start_index : s.next_index;
+bool SqliteIndexedFile::unchanged_since(bool watched, const CommitWatch::Mark& mark) const {
+  CommitWatch::Mark now;
+  return watched && watch_.mark(now) && now == mark;
+}
+
+FileStatus SqliteIndexedFile::fetch_by_seq(std::int64_t seq, RecordArea area) {
+  ResetOnExit reset(data_by_seq_);
+  data_by_seq_.bind_int64(1, seq);
+  int rc = data_by_seq_.step();
+  if (rc == SQLITE_ROW) return deliver(data_by_seq_.column_blob(0), area);
+  if (rc == SQLITE_DONE) return FileStatus::no_record();
+  return fail(rc);
+}
+
+FileStatus SqliteIndexedFile::fill_batch() {
+  batch_.clear();
+  batch_.watched = watch_.mark(batch_.mark);  // before the read transaction begins
+  // Without a watch every record is read afresh anyway: read one at a time.
+  batch_limit_ = batch_.watched ? std::clamp<std::size_t>(batch_limit_ * 2, 4, max_batch_limit_)
+                                : 1;
+  KeyStatements& k = key_statements_[position_.key];
+  Statement& rows = position_.at_start ? k.start_batch : k.next_batch;
+  ResetOnExit reset(rows);
+  rows.bind_blob(1, position_.value);
+  rows.bind_int64(2, position_.seq);
+  rows.bind_int64(3, static_cast<std::int64_t>(batch_limit_));
+  int rc;
+  while ((rc = rows.step()) == SQLITE_ROW) {
+    if (batch_.size == batch_.rows.size()) batch_.rows.emplace_back();
+    Batch::Row& row = batch_.rows[batch_.size++];
+    row.key.assign(rows.column_blob(0));
+    row.seq = rows.column_int64(1);
+    row.data.assign(rows.column_blob(2));
+  }
+  if (rc != SQLITE_DONE) {
+    batch_.clear();
+    return fail(rc);
+  }
+  return FileStatus::success();
 }
 
 FileStatus SqliteIndexedFile::commit_if_due() {
@@ -144,50 +187,46 @@ FileStatus SqliteIndexedFile::read(RecordArea area) {
   if (area.size() != description_.record_length) return FileStatus::damaged();
   release_read_lock();
   position_.valid = false;
-  std::string_view area_key = key_of({area.data(), area.size()}, description_.keys[0]);
-  scratch_key_.assign(area_key);
+  batch_.clear();
+  batch_limit_ = 0;
+  scratch_key_.assign(key_of({area.data(), area.size()}, description_.keys[0]));
 
-  // Inside a group this connection holds the write lock, and in input mode
-  // nothing is locked: the record found can be delivered from the same step.
-  // Otherwise the record is looked up, locked, and only then fetched, so a
-  // record another program deleted in between is never delivered locked.
-  const bool one_step = in_group_ || !updating();
+  // Look up, lock (or test), then make sure the record found is still there:
+  // another program may have deleted and committed it in between.
+  std::int64_t seq = 0;
   for (;;) {
-    Statement& find = one_step ? record_by_primary_ : seq_by_primary_;
-    std::int64_t seq = 0;
+    CommitWatch::Mark before;
+    bool watched = watch_.mark(before);
     {
-      ResetOnExit reset(find);
-      find.bind_blob(1, scratch_key_);
-      int rc = find.step();
+      ResetOnExit reset(record_by_primary_);
+      record_by_primary_.bind_blob(1, scratch_key_);
+      int rc = record_by_primary_.step();
       if (rc == SQLITE_DONE) return FileStatus::no_record();
       if (rc != SQLITE_ROW) return fail(rc);
-      seq = find.column_int64(0);
-      if (one_step) {
-        if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
-        if (FileStatus delivered = deliver(find.column_blob(1), area); !delivered.ok()) {
+      seq = record_by_primary_.column_int64(0);
+      if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
+      if (unchanged_since(watched, before)) {
+        if (FileStatus delivered = deliver(record_by_primary_.column_blob(1), area);
+            !delivered.ok()) {
           if (updating()) locks_.unlock(seq);
           return delivered;
         }
+        break;
       }
     }
-    if (!one_step) {
-      if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
-      ResetOnExit reset(data_by_seq_);
-      data_by_seq_.bind_int64(1, seq);
-      int rc = data_by_seq_.step();
-      FileStatus delivered = rc == SQLITE_ROW    ? deliver(data_by_seq_.column_blob(0), area)
-                             : rc == SQLITE_DONE ? FileStatus::no_record()
-                                                 : fail(rc);
-      if (!delivered.ok()) {
-        locks_.unlock(seq);
-        if (rc == SQLITE_DONE) continue;  // deleted meanwhile: look again
-        return delivered;
-      }
-    }
-    position_ = Position{true, 0, scratch_key_, seq, false};
-    if (updating()) read_lock_ = seq;
-    return FileStatus::success();
+    FileStatus fetched = fetch_by_seq(seq, area);
+    if (fetched.ok()) break;
+    if (updating()) locks_.unlock(seq);
+    if (!fetched.not_found()) return fetched;
+    // Deleted meanwhile: look again (it may have been loaded anew).
   }
+  position_.valid = true;
+  position_.key = 0;
+  position_.value.swap(scratch_key_);
+  position_.seq = seq;
+  position_.at_start = false;
+  if (updating()) read_lock_ = seq;
+  return FileStatus::success();
 }
 
 FileStatus SqliteIndexedFile::start(std::size_t key, ConstRecordArea area) {
@@ -195,12 +234,13 @@ FileStatus SqliteIndexedFile::start(std::size_t key, ConstRecordArea area) {
   if (FileStatus due = commit_if_due(); !due.ok()) return due;
   if (area.size() != description_.record_length) return FileStatus::damaged();
   position_.valid = false;
+  batch_.clear();
+  batch_limit_ = 0;
   if (key >= description_.keys.size()) return FileStatus::no_record_to_start();
   scratch_key_.assign(key_of({area.data(), area.size()}, description_.keys[key]));
-  Statement& probe = next_statement(key, true, false);
+  Statement& probe = key_statements_[key].probe;
   ResetOnExit reset(probe);
   probe.bind_blob(1, scratch_key_);
-  if (description_.keys[key].duplicates) probe.bind_int64(2, 0);
   int rc = probe.step();
   if (rc == SQLITE_DONE) return FileStatus::no_record_to_start();
   if (rc != SQLITE_ROW) return fail(rc);
@@ -218,46 +258,37 @@ FileStatus SqliteIndexedFile::read_next(RecordArea area) {
   if (area.size() != description_.record_length) return FileStatus::damaged();
   release_read_lock();
   if (!position_.valid) return FileStatus::no_position();
-  const bool duplicates = description_.keys[position_.key].duplicates;
-  const bool one_step = in_group_ || !updating();
   for (;;) {
-    Statement& find = next_statement(position_.key, position_.at_start, one_step);
-    std::int64_t seq = 0;
-    {
-      ResetOnExit reset(find);
-      find.bind_blob(1, position_.value);
-      if (duplicates) find.bind_int64(2, position_.seq);
-      int rc = find.step();
-      if (rc == SQLITE_DONE) {
+    if (batch_.empty()) {
+      if (FileStatus filled = fill_batch(); !filled.ok()) return filled;
+      if (batch_.empty()) {
         position_.valid = false;
         return FileStatus::at_end_of_file();
       }
-      if (rc != SQLITE_ROW) return fail(rc);
-      scratch_key_.assign(find.column_blob(0));
-      seq = find.column_int64(1);
-      if (one_step) {
-        if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
-        if (FileStatus delivered = deliver(find.column_blob(2), area); !delivered.ok()) {
-          if (updating()) locks_.unlock(seq);
-          return delivered;
-        }
-      }
     }
-    if (!one_step) {
-      if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
-      ResetOnExit reset(data_by_seq_);
-      data_by_seq_.bind_int64(1, seq);
-      int rc = data_by_seq_.step();
-      FileStatus delivered = rc == SQLITE_ROW    ? deliver(data_by_seq_.column_blob(0), area)
-                             : rc == SQLITE_DONE ? FileStatus::no_record()
-                                                 : fail(rc);
-      if (!delivered.ok()) {
-        locks_.unlock(seq);
-        if (rc == SQLITE_DONE) continue;  // deleted meanwhile: the next one
+    const Batch::Row& row = batch_.rows[batch_.next];
+    const std::int64_t seq = row.seq;
+    // A "99" leaves the position and the batch: the same record comes next.
+    if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
+    if (unchanged_since(batch_.watched, batch_.mark)) {
+      if (FileStatus delivered = deliver(row.data, area); !delivered.ok()) {
+        if (updating()) locks_.unlock(seq);
         return delivered;
       }
+      position_.value = row.key;
+      ++batch_.next;
+    } else {
+      // Someone committed since the batch was read: this record may be gone.
+      FileStatus fetched = fetch_by_seq(seq, area);
+      std::string key = row.key;
+      batch_.clear();
+      if (!fetched.ok()) {
+        if (updating()) locks_.unlock(seq);
+        if (fetched.not_found()) continue;  // read on from the same position
+        return fetched;
+      }
+      position_.value.swap(key);
     }
-    position_.value.swap(scratch_key_);
     position_.seq = seq;
     position_.at_start = false;
     if (updating()) read_lock_ = seq;
@@ -319,6 +350,9 @@ FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
     return rc != SQLITE_DONE ? fail(rc) : FileStatus::no_record();
   }
   deleted_in_group_.push_back(seq);
+  // The batch was read before this deletion: only the record last delivered,
+  // which lies before every row of the batch, may go without reading again.
+  if (!(position_.valid && position_.seq == seq)) batch_.clear();
   return FileStatus::success();
 }
 

@@ -7,6 +7,13 @@
 // delete (checked on every operation), on commit() and on close(). The locks
 // of deleted records are kept until their deletion is committed. Outside a
 // group no transaction stays open between calls.
+//
+// Read next fetches the following records in small batches (one SQLite read
+// transaction per batch, not per record). A record from a batch is delivered
+// only after its lock has been taken (or tested, in input mode) and the WAL
+// index shows that nobody has committed since the batch was read; otherwise
+// the batch is read again. So no record that another program deleted and
+// committed is ever delivered, exactly as if each record were read afresh.
 #ifndef PLATFORM_FILES_SQLITE_INDEXED_FILE_H_
 #define PLATFORM_FILES_SQLITE_INDEXED_FILE_H_
 
@@ -53,8 +60,23 @@ class SqliteIndexedFile : public IndexedFile {
     bool at_start = false;
   };
   struct KeyStatements {
-    Statement start_index, next_index;  // (kN, seq) only, from the index
-    Statement start_data, next_data;    // (kN, seq, data)
+    Statement probe;                     // is there a record not less than ?1
+    Statement start_batch, next_batch;  // (kN, seq, data), at most ?3 rows
+  };
+  // Records read ahead in the order of the position's key.
+  struct Batch {
+    struct Row {
+      std::string key;
+      std::int64_t seq = 0;
+      std::string data;
+    };
+    std::vector<Row> rows;
+    std::size_t next = 0;  // the first row not yet delivered
+    std::size_t size = 0;  // rows in use
+    bool watched = false;  // `mark` was taken before the rows were read
+    CommitWatch::Mark mark{};
+    bool empty() const { return next >= size; }
+    void clear() { next = size = 0; }
   };
 
   bool is_open() const { return static_cast<bool>(connection_); }
@@ -63,7 +85,12 @@ class SqliteIndexedFile : public IndexedFile {
   FileStatus commit_if_due();
   FileStatus end_group();
   void release_read_lock();
-  Statement& next_statement(std::size_t key, bool at_start, bool with_data);
+  // Reads the records after the position into the batch.
+  FileStatus fill_batch();
+  // Whether no program has committed since `mark` was taken.
+  bool unchanged_since(bool watched, const CommitWatch::Mark& mark) const;
+  // The record by its sequence number, read afresh: "00", "23" or a failure.
+  FileStatus fetch_by_seq(std::int64_t seq, RecordArea area);
   // Tests or takes the record's lock as the open mode asks.
   FileStatus claim(std::int64_t seq);
   FileStatus deliver(std::string_view data, RecordArea area);
@@ -73,6 +100,7 @@ class SqliteIndexedFile : public IndexedFile {
   Connection connection_;
   RecordLockFile locks_;
 
+  CommitWatch watch_;
   Statement record_by_primary_;  // seq, data
   Statement seq_by_primary_;     // seq
   Statement data_by_seq_;
@@ -81,6 +109,9 @@ class SqliteIndexedFile : public IndexedFile {
   std::vector<KeyStatements> key_statements_;
 
   Position position_;
+  Batch batch_;
+  std::size_t batch_limit_ = 0;      // rows the next fill reads; grows while reading on
+  std::size_t max_batch_limit_ = 1;  // bounded by memory: about 256 KiB of records
   std::string scratch_key_;  // a key value being looked up or delivered
   // The record this handle holds locked from its last read (input-output).
   std::optional<std::int64_t> read_lock_;
