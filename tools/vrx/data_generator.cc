@@ -39,11 +39,13 @@ inline constexpr Field usuario{43, 20};
 inline constexpr Field motivo{63, 30};
 }  // namespace histval_extra
 
+// Alternate key 1: the product's movements by date (product, date, kind,
+// document). Generated in ascending order, which keeps big loads fast.
 namespace histmov_extra {
-inline constexpr Field tipo{21, 1};  // "E" entrada, "S" saida
-inline constexpr Field data{22, 8};
-inline constexpr Field documento{30, 12};
-inline constexpr Field codipro{42, 6};  // alternate key 1 ends at 76
+inline constexpr Field codipro{21, 6};
+inline constexpr Field data{27, 8};
+inline constexpr Field tipo{35, 1};  // "E" entrada, "S" saida
+inline constexpr Field documento{36, 12};  // alternate key 1 ends at 76
 inline constexpr Field quantidade{76, 11};      // thousandths
 inline constexpr Field valor_unitario{87, 11};  // cents
 inline constexpr Field historico{98, 30};
