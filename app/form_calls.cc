@@ -9,8 +9,8 @@
 namespace dravel {
 namespace {
 
-using vantrexo::InvokeArgument;
 using vantrexo::Invocation;
+using vantrexo::InvokeArgument;
 using vantrexo::InvokeKind;
 
 InvokeArgument text_argument(std::uint32_t type, std::string_view text) {
@@ -70,9 +70,8 @@ vantrexo::ObjectRef FormCalls::object(std::size_t position) const {
 
 ControlText FormCalls::get_text(std::size_t position) {
   ControlText text;  // spaces: what a failed call leaves
-  const bool ok = guard_.call(describe("get_text", position), [&] {
-    return services_.get_text(object(position), text.span());
-  });
+  const bool ok = guard_.call(describe("get_text", position),
+                              [&] { return services_.get_text(object(position), text.span()); });
   if (!ok) text.clear();
   return text;
 }
@@ -82,8 +81,7 @@ void FormCalls::set_text(std::size_t position, const ControlText& text) {
               [&] { return services_.set_text(object(position), text.span()); });
 }
 
-std::int32_t FormCalls::message_box(std::string_view text, std::int32_t style,
-                                    bool result_taken) {
+std::int32_t FormCalls::message_box(std::string_view text, std::int32_t style, bool result_taken) {
   std::int32_t result = 0;
   Invocation call;
   call.object = object(table::form);

@@ -24,7 +24,7 @@ constexpr std::array<Route, 10> kRoutingTable = {{
 }};
 
 constexpr std::array<std::string_view, kProcedureCount> kProcedureNames = {
-    "EVENTO-1", "EVENTO-2", "EVENTO-3", "EVENTO-4", "EVENTO-5",  "EVENTO-6",
+    "EVENTO-1", "EVENTO-2", "EVENTO-3", "EVENTO-4",  "EVENTO-5", "EVENTO-6",
     "EVENTO-7", "EVENTO-8", "EVENTO-9", "EVENTO-10", "PROC-EXC"};
 
 std::string_view procedure_name(Procedure p) {
@@ -40,9 +40,9 @@ Program::Program(vantrexo::FormServices& form, vrx::FileStore& store,
     : form_(form), store_(store), registry_(registry) {}
 
 vantrexo::RoutingEntry Program::entry() {
-  return [this](const vantrexo::ObjectTable& objects, std::int32_t object_id,
-                std::int32_t event_id, vantrexo::EventParams* params,
-                vantrexo::CopyBackArea* copy_back, vantrexo::KeyEventBlock* block) {
+  return [this](const vantrexo::ObjectTable& objects, std::int32_t object_id, std::int32_t event_id,
+                vantrexo::EventParams* params, vantrexo::CopyBackArea* copy_back,
+                vantrexo::KeyEventBlock* block) {
     route(objects, object_id, event_id, params, copy_back, block);
   };
 }

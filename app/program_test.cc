@@ -30,10 +30,10 @@ TEST(OneTimeSetUp, FirstEventWhateverItIsAttachesAndRegistersOpeningNothing) {
 
   const SharedAreas& a = h.program().areas();
   const std::vector<std::pair<std::span<char>, std::size_t>> sizes = {
-      {a.w_versao, 10},       {a.w_ctrlote, 1},      {a.l_acessos, 10},  {a.l_codicli, 6},
-      {a.l_codifor, 6},       {a.l_codiven, 6},      {a.l_codired, 6},   {a.l_link, 332},
-      {a.l_link_emp, 99},     {a.l_formularios, 96}, {a.l_dados_email, 541},
-      {a.w_campos_nfe, 486},  {a.l_acessos_2, 1},    {a.l_dados_email2, 55}, {a.l_codiemp, 6}};
+      {a.w_versao, 10},   {a.w_ctrlote, 1},       {a.l_acessos, 10},      {a.l_codicli, 6},
+      {a.l_codifor, 6},   {a.l_codiven, 6},       {a.l_codired, 6},       {a.l_link, 332},
+      {a.l_link_emp, 99}, {a.l_formularios, 96},  {a.l_dados_email, 541}, {a.w_campos_nfe, 486},
+      {a.l_acessos_2, 1}, {a.l_dados_email2, 55}, {a.l_codiemp, 6}};
   for (const auto& [span, size] : sizes) EXPECT_EQ(span.size(), size);
   // The areas are the process's, reached by name.
   EXPECT_EQ(h.registry.attach("L-CODIEMP", 6).data(), a.l_codiemp.data());
@@ -50,11 +50,11 @@ TEST(Routing, EventsWithoutARowRunNothing) {
   h.drive.load_standard(kOperator);
   h.form.type_into(ids::ed_codimar, "ABC");
   const std::vector<std::pair<std::int32_t, std::int32_t>> unrouted = {
-      {ids::ds_mar, event::click},          {ids::ed_codimar, event::got_focus},
-      {ids::ed_codimar, event::click},      {ids::frm_dsp, event::click},
-      {ids::static66, event::click},        {ids::bt_exc, event::form_key_down},
-      {ids::form, event::click},            {ids::form, event::lost_focus},
-      {ids::command1, event::form_opened},  {0x07001299, event::click}};
+      {ids::ds_mar, event::click},         {ids::ed_codimar, event::got_focus},
+      {ids::ed_codimar, event::click},     {ids::frm_dsp, event::click},
+      {ids::static66, event::click},       {ids::bt_exc, event::form_key_down},
+      {ids::form, event::click},           {ids::form, event::lost_focus},
+      {ids::command1, event::form_opened}, {0x07001299, event::click}};
   for (const auto& [object, ev] : unrouted) h.event(object, ev);
   EXPECT_THAT(h.form.calls, IsEmpty());
   EXPECT_THAT(h.store.log.lines, IsEmpty());
@@ -151,8 +151,8 @@ TEST(GuardedCall, FailedFormCallsAreReportedAndTheProcedureGoesOn) {
   h.form.throwing["message box"] = 1;
   h.form.type_into(ids::ed_codimar, "XYZ");
   h.click_exclui();
-  EXPECT_THAT(h.form.transcript(), ElementsAre("text Ds_MAR \"*** Inexistente ***\"",
-                                               "failure 16 \"message box\""));
+  EXPECT_THAT(h.form.transcript(),
+              ElementsAre("text Ds_MAR \"*** Inexistente ***\"", "failure 16 \"message box\""));
   EXPECT_EQ(h.program().fields().w_comando.view(), std::string(15, ' '));
 
   // Key event: fill and copy back failing do not stop the procedure.
@@ -165,8 +165,8 @@ TEST(GuardedCall, FailedFormCallsAreReportedAndTheProcedureGoesOn) {
   block.key_code = 13;  // what a runtime that failed to fill left in the block
   h.program().route(h.objects, ids::form, event::form_key_down, &params, &copy_back, &block);
   EXPECT_EQ(block.key_code, 9);
-  EXPECT_THAT(h.form.transcript(), ElementsAre("failure 16 \"key event fill\"",
-                                               "failure 16 \"key event copy back\""));
+  EXPECT_THAT(h.form.transcript(),
+              ElementsAre("failure 16 \"key event fill\"", "failure 16 \"key event copy back\""));
 }
 
 TEST(GuardedCall, AProcedureThatThrowsIsReportedAndNothingEscapes) {
@@ -204,7 +204,9 @@ TEST(GuardedCall, FailedPromptEndsTheRun) {
   const auto lines = h.form.transcript();
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(lines[2], "failure 16 \"message box\"");
-  EXPECT_EQ(lines.back(), "msgbox 48 \"Fim da Elimina\xE7\xF5" "es !!!\" -> 1");
+  EXPECT_EQ(lines.back(),
+            "msgbox 48 \"Fim da Elimina\xE7\xF5"
+            "es !!!\" -> 1");
   EXPECT_EQ(h.drive.dump(FileId::produto).size(), 1u);
 }
 
@@ -219,8 +221,8 @@ TEST(GuardedCall, NoProcedureIsEnteredAgainWhileItRuns) {
   int inner_events = 0;
   h.form.after_call = [&](const RecordedCall& call) {
     if (call.key == "message box" && inner_events++ == 0) {
-      h.click_exclui();                                     // EVENTO-7 is running
-      h.event(ids::ed_codimar, event::lost_focus);          // runs, but PROC-EXC is busy
+      h.click_exclui();                             // EVENTO-7 is running
+      h.event(ids::ed_codimar, event::lost_focus);  // runs, but PROC-EXC is busy
     }
   };
   h.form.type_into(ids::ed_codimar, "XYZ");

@@ -41,8 +41,8 @@ inline constexpr std::size_t link_emp_marker_width = 4;
 // spaces and write nothing, so no access ever leaves an area.
 struct SharedAreas {
   std::span<char> w_versao, w_ctrlote, l_acessos, l_codicli, l_codifor, l_codiven, l_codired,
-      l_link, l_link_emp, l_formularios, l_dados_email, w_campos_nfe, l_acessos_2,
-      l_dados_email2, l_codiemp;
+      l_link, l_link_emp, l_formularios, l_dados_email, w_campos_nfe, l_acessos_2, l_dados_email2,
+      l_codiemp;
   bool attached = false;
 
   // LK-CODIGO: the brand code being worked on.

@@ -46,10 +46,9 @@ TEST_F(BrandSearch, ChosenBrandGoesToTheFieldAndIsShown) {
 
   EXPECT_EQ(seen_tabela, "MAR");
   EXPECT_EQ(seen_codigo, "   ");  // a code typed before is not passed on
-  EXPECT_THAT(h.form.transcript(),
-              ElementsAre("call \"99-Qrv_Tabelas\" \"999999-Quervilos.DLL\"",
-                          "text Ed_CODIMAR \"ABC\"", "text Ds_MAR \"MARCA ABC\"",
-                          "focus Ed_CODIMAR"));
+  EXPECT_THAT(h.form.transcript(), ElementsAre("call \"99-Qrv_Tabelas\" \"999999-Quervilos.DLL\"",
+                                               "text Ed_CODIMAR \"ABC\"",
+                                               "text Ds_MAR \"MARCA ABC\"", "focus Ed_CODIMAR"));
   EXPECT_EQ(h.form.text_of(ids::ed_codimar), control_text("ABC"));
   EXPECT_EQ(h.program().fields().w_marca_ok.view(), " ");
   EXPECT_EQ(h.program().fields().w_comando.view(), std::string(15, ' '));

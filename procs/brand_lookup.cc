@@ -2,6 +2,7 @@
 // and shows its description, or a notice in its place, in Ds_MAR.
 #include "data/record_layouts.h"
 #include "form/form_ids.h"
+#include "procs/messages.h"
 #include "procs/proc_exc.h"
 
 namespace dravel {
@@ -18,8 +19,8 @@ void ProcExc::brand_lookup(FormCalls& form) {
   } else {
     marca.set_bytes(mar_codimar, code.view());
     files_.read(FileId::tabemar);
-    if (w_.w_status.holds("23")) marca.set_text(mar_descmar, "*** Inexistente ***");
-    if (w_.w_status.holds("99")) marca.set_text(mar_descmar, "*** Sendo Acessado ***");
+    if (w_.w_status.holds("23")) marca.set_text(mar_descmar, text::inexistente_em_ds_mar);
+    if (w_.w_status.holds("99")) marca.set_text(mar_descmar, text::sendo_acessado_em_ds_mar);
     if (w_.w_status.holds("00")) w_.w_marca_ok.assign(" ");
     files_.unlock(FileId::tabemar);
   }

@@ -7,6 +7,7 @@
 
 #include "data/record_layouts.h"
 #include "form/form_ids.h"
+#include "procs/messages.h"
 #include "procs/proc_exc.h"
 
 namespace dravel {
@@ -89,7 +90,7 @@ void ProcExc::delete_brand(FormCalls& form) {
   areas_.set_lk_codigo(form.get_text(table::ed_codimar).view().substr(0, 3));
   brand_lookup(form);
   if (w_.w_marca_ok.holds("N")) {
-    show_message(form, "Marca n\xE3o selecionada !!!", box::exclamation_ok);
+    show_message(form, text::marca_nao_selecionada, box::exclamation_ok);
     return;
   }
 
@@ -112,7 +113,7 @@ void ProcExc::delete_brand(FormCalls& form) {
 
   form.set_caption(table::frm_dsp, "");
   form.refresh(table::frm_dsp);
-  show_message(form, "Fim da Elimina\xE7\xF5" "es !!!", box::exclamation_ok);
+  show_message(form, text::fim_das_eliminacoes, box::exclamation_ok);
 }
 
 }  // namespace dravel

@@ -17,7 +17,9 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-const std::string kFim = "msgbox 48 \"Fim da Elimina\xE7\xF5" "es !!!\" -> 1";
+const std::string kFim =
+    "msgbox 48 \"Fim da Elimina\xE7\xF5"
+    "es !!!\" -> 1";
 const std::string kNaoSelecionada = "msgbox 48 \"Marca n\xE3o selecionada !!!\" -> 1";
 const std::string kPrompt = "msgbox 36 \"Registro sendo acessado. Tenta novamente ?\" -> ";
 
@@ -48,12 +50,18 @@ const std::vector<std::string> kMovements = {
 
 // The deletions of a complete run for ABC, in order.
 const std::vector<std::string> kCompleteRun = {
-    "delete PRODUTO 000030", "delete HISTVAL 000030000000000000001",
-    "delete PRODUTO 000010", "delete HISTVAL 000010000000000000001",
-    "delete HISTVAL 000010202401010000001", "delete HISTMOV 000010000000000000001",
-    "delete HISTMOV 000010000000000000002", "delete HISTMOV 000010202401010000003",
-    "delete PRODUTO 000020", "delete HISTMOV 000020000000000000001",
-    "delete PRODUTO 000000", "delete HISTVAL 000000000000000000001",
+    "delete PRODUTO 000030",
+    "delete HISTVAL 000030000000000000001",
+    "delete PRODUTO 000010",
+    "delete HISTVAL 000010000000000000001",
+    "delete HISTVAL 000010202401010000001",
+    "delete HISTMOV 000010000000000000001",
+    "delete HISTMOV 000010000000000000002",
+    "delete HISTMOV 000010202401010000003",
+    "delete PRODUTO 000020",
+    "delete HISTMOV 000020000000000000001",
+    "delete PRODUTO 000000",
+    "delete HISTVAL 000000000000000000001",
 };
 
 std::string key_of(const std::string& record, std::size_t width) { return record.substr(0, width); }
@@ -97,10 +105,9 @@ class Cascade : public ::testing::Test {
       for (const auto& r : records) {
         if (gone.count(std::string(name) + " " + key_of(r, width)) == 0) kept.push_back(r);
       }
-      std::sort(kept.begin(), kept.end(),
-                [&](const std::string& a, const std::string& b) {
-                  return key_of(a, width) < key_of(b, width);
-                });
+      std::sort(kept.begin(), kept.end(), [&](const std::string& a, const std::string& b) {
+        return key_of(a, width) < key_of(b, width);
+      });
       return kept;
     };
     EXPECT_EQ(h.drive.dump(FileId::produto), remaining(kProducts, "PRODUTO", 6));
@@ -161,8 +168,8 @@ TEST_F(Cascade, NoUsableBrandDeletesNothing) {
     h.form.clear();
     h.store.log.lines.clear();
     exclui(c.typed);
-    EXPECT_THAT(h.form.transcript(), ElementsAre("text Ds_MAR \"" + c.shown + "\"",
-                                                 kNaoSelecionada));
+    EXPECT_THAT(h.form.transcript(),
+                ElementsAre("text Ds_MAR \"" + c.shown + "\"", kNaoSelecionada));
     EXPECT_TRUE(h.store.log.with_prefix("start ").empty());
     EXPECT_EQ(h.program().fields().w_comando.view(), std::string(15, ' '));
   }
@@ -187,7 +194,8 @@ TEST_F(Cascade, RunsThatEndAtTheFirstProductRead) {
 
 TEST_F(Cascade, AnotherBrandRunsItsOwnProductsOnly) {
   exclui("AB");
-  EXPECT_THAT(deletions(), ElementsAre("delete PRODUTO 000001", "delete HISTMOV 000001000000000000001"));
+  EXPECT_THAT(deletions(),
+              ElementsAre("delete PRODUTO 000001", "delete HISTMOV 000001000000000000001"));
   expect_files_without(deletions());
 }
 
@@ -199,6 +207,8 @@ struct LockCase {
   int release_at_prompt;  // 0: never
   std::size_t deletions;  // how many of kCompleteRun happen
 };
+
+void PrintTo(const LockCase& c, std::ostream* os) { *os << c.name; }
 
 class LockedRecord : public Cascade, public ::testing::WithParamInterface<LockCase> {};
 
@@ -242,16 +252,26 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LockCase{"ProductNo", FileId::produto, "000010", {7}, 0, 2},
         LockCase{"ProductYes", FileId::produto, "000010", {6}, 1, kCompleteRun.size()},
-        LockCase{"ProductYesWhileStillHeld", FileId::produto, "000010", {6, 6}, 2,
-                 kCompleteRun.size()},
+        LockCase{
+            "ProductYesWhileStillHeld", FileId::produto, "000010", {6, 6}, 2, kCompleteRun.size()},
         LockCase{"ProductYesThenNo", FileId::produto, "000020", {6, 7}, 0, 8},
         LockCase{"ValueHistoryNo", FileId::histval, "000010202401010000001", {7}, 0, 4},
-        LockCase{"ValueHistoryYes", FileId::histval, "000010202401010000001", {6}, 1,
+        LockCase{"ValueHistoryYes",
+                 FileId::histval,
+                 "000010202401010000001",
+                 {6},
+                 1,
                  kCompleteRun.size()},
         LockCase{"MovementHistoryNo", FileId::histmov, "000010000000000000002", {7}, 0, 6},
-        LockCase{"MovementHistoryYes", FileId::histmov, "000010000000000000002", {6, 6}, 2,
+        LockCase{"MovementHistoryYes",
+                 FileId::histmov,
+                 "000010000000000000002",
+                 {6, 6},
+                 2,
                  kCompleteRun.size()}),
-    [](const ::testing::TestParamInfo<LockCase>& param_info) { return std::string(param_info.param.name); });
+    [](const ::testing::TestParamInfo<LockCase>& param_info) {
+      return std::string(param_info.param.name);
+    });
 
 // A Read next that fails in any other way never loops and never acts on the
 // record area: the damaged-file box, then the usual end.
@@ -260,6 +280,8 @@ struct ReadFailure {
   std::size_t deletions;  // how many of kCompleteRun happen
   std::size_t reads;      // Read next calls in all
 };
+
+void PrintTo(const ReadFailure& c, std::ostream* os) { *os << c.file; }
 
 class FailingRead : public Cascade, public ::testing::WithParamInterface<ReadFailure> {};
 

@@ -1,4 +1,6 @@
 // The message boxes of PROC-EXC and the locked-record prompt.
+#include "procs/messages.h"
+
 #include <string>
 
 #include "procs/proc_exc.h"
@@ -15,7 +17,7 @@ void ProcExc::show_message(FormCalls& form, std::string_view text, std::int32_t 
 
 void ProcExc::locked_record_prompt(FormCalls& form) {
   w_.w_estilo = box::question_yes_no;
-  w_.w_mensagem.assign("Registro sendo acessado. Tenta novamente ?");
+  w_.w_mensagem.assign(text::tenta_novamente);
   // The deletions so far are made durable, and their locks released, before
   // the run waits for the operator.
   files_.commit_all();
@@ -24,9 +26,7 @@ void ProcExc::locked_record_prompt(FormCalls& form) {
 
 void ProcExc::report_damaged(FormCalls& form, FileId file) {
   const FixedText<7> name(describe(file).name);
-  const std::string text = "Arquivo " + std::string(name.view()) + " Danificado !!! Erro.: " +
-                           std::string(w_.w_status.view());
-  show_message(form, text, box::stop_ok);
+  show_message(form, text::arquivo_danificado(name.view(), w_.w_status.view()), box::stop_ok);
 }
 
 }  // namespace dravel

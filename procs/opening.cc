@@ -4,6 +4,7 @@
 
 #include "data/record_layouts.h"
 #include "form/form_ids.h"
+#include "procs/messages.h"
 #include "procs/proc_exc.h"
 
 namespace dravel {
@@ -25,28 +26,26 @@ bool ProcExc::check_status(FormCalls& form) {
   const bool usuario = w_.w_arquivo.holds("USUARIO");
   if (w_.w_status.holds("00") && !paramet && !usuario) return true;
 
-  std::string text;
+  std::string message;
   if (w_.w_status.holds("35")) {
-    text = "Arquivo " + std::string(w_.w_arquivo.view()) + " Inexistente !!!";
+    message = text::arquivo_inexistente(w_.w_arquivo.view());
   } else if (!w_.w_status.holds("00")) {
-    text = "Arquivo " + std::string(w_.w_arquivo.view()) + " Danificado !!! Erro.: " +
-           std::string(w_.w_status.view());
+    message = text::arquivo_danificado(w_.w_arquivo.view(), w_.w_status.view());
   } else if (paramet) {
     files_.record(FileId::paramet).set_text(layout::paramet::par_chave, "1");
     files_.read(FileId::paramet);
     if (!w_.w_status.holds("99")) return true;
-    text = "Arquivo de Par\xE2metros sendo acessado !!!";
+    message = text::parametros_sendo_acessado;
     files_.close(FileId::paramet);
   } else {
-    files_.record(FileId::usuario)
-        .set_bytes(layout::usuario::usu_nome, areas_.lk_usuario().view());
+    files_.record(FileId::usuario).set_bytes(layout::usuario::usu_nome, areas_.lk_usuario().view());
     files_.read(FileId::usuario);
     if (!w_.w_status.holds("99")) return true;
-    text = "Usu\xE1rio sendo acessado !!!";
+    message = text::usuario_sendo_acessado;
     files_.close(FileId::usuario);
   }
 
-  show_message(form, text, box::stop_ok);
+  show_message(form, message, box::stop_ok);
   form.close_form();
   areas_.mark_failed_start();
   return false;

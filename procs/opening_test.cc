@@ -17,12 +17,16 @@ using ::testing::IsEmpty;
 // The 20-character user key.
 std::string user_key(std::string_view name) { return control_text(name).substr(0, 20); }
 
-const std::vector<std::string> kOpenedInOrder = {
-    "open PARAMET input",        "read PARAMET 1",
-    "close PARAMET",             "open USUARIO input",
-    "read USUARIO " + user_key(kOperator), "close USUARIO",
-    "open TABEMAR input",        "open PRODUTO input-output",
-    "open HISTMOV input-output", "open HISTVAL input-output"};
+const std::vector<std::string> kOpenedInOrder = {"open PARAMET input",
+                                                 "read PARAMET 1",
+                                                 "close PARAMET",
+                                                 "open USUARIO input",
+                                                 "read USUARIO " + user_key(kOperator),
+                                                 "close USUARIO",
+                                                 "open TABEMAR input",
+                                                 "open PRODUTO input-output",
+                                                 "open HISTMOV input-output",
+                                                 "open HISTVAL input-output"};
 
 TEST(Opening, AllFilesPresentAndFree) {
   Harness h;
@@ -108,9 +112,9 @@ TEST(Opening, ParametRecordLockedByAnotherProgram) {
   ASSERT_EQ(other.lock(FileId::paramet, "1"), "00");
   h.open_form();
 
-  EXPECT_THAT(h.form.transcript(),
-              ElementsAre("msgbox 16 \"Arquivo de Par\xE2metros sendo acessado !!!\" -> 1",
-                          "close"));
+  EXPECT_THAT(
+      h.form.transcript(),
+      ElementsAre("msgbox 16 \"Arquivo de Par\xE2metros sendo acessado !!!\" -> 1", "close"));
   EXPECT_THAT(h.store.log.lines,
               ElementsAre("open PARAMET input", "read PARAMET 1 -> 99", "close PARAMET"));
   EXPECT_EQ(h.link_emp().substr(0, 4), "0000");
@@ -126,10 +130,10 @@ TEST(Opening, UserRecordLockedByAnotherProgram) {
 
   EXPECT_THAT(h.form.transcript(),
               ElementsAre("msgbox 16 \"Usu\xE1rio sendo acessado !!!\" -> 1", "close"));
-  EXPECT_THAT(h.store.log.lines,
-              ElementsAre("open PARAMET input", "read PARAMET 1", "close PARAMET",
-                          "open USUARIO input", "read USUARIO " + user_key(kOperator) + " -> 99",
-                          "close USUARIO"));
+  EXPECT_THAT(
+      h.store.log.lines,
+      ElementsAre("open PARAMET input", "read PARAMET 1", "close PARAMET", "open USUARIO input",
+                  "read USUARIO " + user_key(kOperator) + " -> 99", "close USUARIO"));
   EXPECT_EQ(h.link_emp().substr(0, 4), "0000");
 }
 

@@ -42,11 +42,11 @@ class CommandWords : public ::testing::Test {
 
 TEST_F(CommandWords, OnlyTheExactWordsRunAnything) {
   const std::string junk_at_end = "ABRAR" + std::string(9, ' ') + "x";  // 15 characters
-  for (std::string word : {std::string("abrar"), std::string("Abrar"), junk_at_end,
-                           std::string("ABRAR x"), std::string(" ABRAR"), std::string("ABRA"),
-                           std::string("ABRARX"), std::string(""), std::string(15, ' '),
-                           std::string("lermar"), std::string("LERMAR."), std::string("EXCLUI1"),
-                           std::string("exclui")}) {
+  for (std::string word :
+       {std::string("abrar"), std::string("Abrar"), junk_at_end, std::string("ABRAR x"),
+        std::string(" ABRAR"), std::string("ABRA"), std::string("ABRARX"), std::string(""),
+        std::string(15, ' '), std::string("lermar"), std::string("LERMAR."), std::string("EXCLUI1"),
+        std::string("exclui")}) {
     SCOPED_TRACE("word \"" + std::string(word) + "\"");
     run(word);
     EXPECT_TRUE(store.log.lines.empty());
@@ -70,7 +70,9 @@ TEST_F(CommandWords, EachWordRunsItsOperation) {
 
   form.type_into(ids::ed_codimar, "ABC");
   run("EXCLUI");
-  EXPECT_EQ(form.transcript().back(), "msgbox 48 \"Fim da Elimina\xE7\xF5" "es !!!\" -> 1");
+  EXPECT_EQ(form.transcript().back(),
+            "msgbox 48 \"Fim da Elimina\xE7\xF5"
+            "es !!!\" -> 1");
   EXPECT_EQ(w.w_comando.view(), std::string(15, ' '));
 }
 

@@ -70,8 +70,8 @@ inline std::string trim_right(std::string_view s) {
 }
 
 struct RecordedCall {
-  std::string key;   // operation and object, as failures are chosen by
-  std::string line;  // the transcript line; empty for calls an operator does not see
+  std::string key;                  // operation and object, as failures are chosen by
+  std::string line;                 // the transcript line; empty for calls an operator does not see
   vantrexo::Invocation invocation;  // for invoke_by_id (the result slot is not kept)
   std::string text;                 // full text passed to set_text, or returned by get_text
 };
@@ -226,9 +226,10 @@ class RecordingForm : public vantrexo::FormServices {
   }
 
   void report_failure(int reason, std::string_view what) override {
-    calls.push_back({"failure", "failure " + std::to_string(reason) + " \"" + std::string(what) +
-                                    "\"",
-                     {}, {}});
+    calls.push_back({"failure",
+                     "failure " + std::to_string(reason) + " \"" + std::string(what) + "\"",
+                     {},
+                     {}});
   }
 
   std::array<std::int32_t, 4> fill_descriptor{};

@@ -24,9 +24,7 @@ namespace dravel::testing {
 
 // Record builders. Every byte the program does not use is filled with a
 // pattern, so that a dump shows whether a record was kept byte for byte.
-inline std::string filled(std::size_t length, char fill = '.') {
-  return std::string(length, fill);
-}
+inline std::string filled(std::size_t length, char fill = '.') { return std::string(length, fill); }
 
 inline std::string paramet_record(std::string_view key) {
   std::string r = filled(layout::paramet::record_length);
@@ -84,8 +82,7 @@ inline std::string histmov_record(std::string_view code, std::string_view sequen
 class TestDrive {
  public:
   TestDrive() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "dravel-test-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "dravel-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     root_ = pattern;
   }

@@ -26,7 +26,7 @@ namespace dravel::testing {
 // The file operations of the program, one line each.
 struct FileLog {
   std::vector<std::string> lines;
-  std::set<std::string> throw_on_open;                     // logical names
+  std::set<std::string> throw_on_open;                      // logical names
   std::map<std::string, std::string> read_next_fails_with;  // logical name -> status
   std::vector<std::string> with_prefix(std::string_view prefix) const {
     std::vector<std::string> found;
