@@ -153,6 +153,14 @@ FileStatus SqliteIndexedFile::end_group() {
   return status;
 }
 
+void SqliteIndexedFile::remember_delivered(RecordArea area, std::int64_t seq) {
+  if (updating()) {
+    read_lock_ = seq;
+    delivered_primary_.assign(key_of({area.data(), area.size()}, description_.keys[0]));
+    delivered_seq_ = seq;
+  }
+}
+
 void SqliteIndexedFile::release_read_lock() {
   if (read_lock_) {
     locks_.unlock(*read_lock_);
@@ -225,7 +233,7 @@ FileStatus SqliteIndexedFile::read(RecordArea area) {
   position_.value.swap(scratch_key_);
   position_.seq = seq;
   position_.at_start = false;
-  if (updating()) read_lock_ = seq;
+  remember_delivered(area, seq);
   return FileStatus::success();
 }
 
@@ -291,7 +299,7 @@ FileStatus SqliteIndexedFile::read_next(RecordArea area) {
     }
     position_.seq = seq;
     position_.at_start = false;
-    if (updating()) read_lock_ = seq;
+    remember_delivered(area, seq);
     return FileStatus::success();
   }
 }
@@ -307,53 +315,73 @@ FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
   if (!is_open() || !updating()) return FileStatus::not_open_for_update();
   if (FileStatus due = commit_if_due(); !due.ok()) return due;
   if (area.size() != description_.record_length) return FileStatus::damaged();
-  // The record's lock comes first, so a record another program holds gives
-  // "99" at once instead of waiting for that program's write transaction.
-  std::int64_t seq = 0;
-  {
-    ResetOnExit reset(seq_by_primary_);
-    seq_by_primary_.bind_blob(1, key_of({area.data(), area.size()}, description_.keys[0]));
-    int rc = seq_by_primary_.step();
-    if (rc == SQLITE_DONE) return FileStatus::no_record();
-    if (rc != SQLITE_ROW) return fail(rc);
-    seq = seq_by_primary_.column_int64(0);
-  }
-  const bool was_read_lock = read_lock_ == seq;
-  if (was_read_lock) {
-    read_lock_.reset();  // the read's lock now guards the deletion
-  } else if (FileStatus claimed = claim(seq); !claimed.ok()) {
-    return claimed;
-  }
-  auto give_back_lock = [&] {
-    if (was_read_lock) {
-      read_lock_ = seq;
-    } else {
-      locks_.unlock(seq);
+  const std::string_view primary = key_of({area.data(), area.size()}, description_.keys[0]);
+  // The record just delivered is usually the one deleted: its sequence is
+  // known without a look-up. Should it have been deleted and loaded anew
+  // since, the deletion by that sequence finds nothing, and the look-up
+  // follows.
+  bool known = delivered_seq_ != 0 && primary == delivered_primary_;
+  for (;;) {
+    std::int64_t seq = delivered_seq_;
+    if (!known) {
+      ResetOnExit reset(seq_by_primary_);
+      seq_by_primary_.bind_blob(1, primary);
+      int rc = seq_by_primary_.step();
+      if (rc == SQLITE_DONE) return FileStatus::no_record();
+      if (rc != SQLITE_ROW) return fail(rc);
+      seq = seq_by_primary_.column_int64(0);
     }
-  };
-  if (!in_group_) {
-    int rc = begin_group_.step();
-    begin_group_.reset();
+    // The record's lock comes first, so a record another program holds gives
+    // "99" at once instead of waiting for that program's write transaction.
+    const bool was_read_lock = read_lock_ == seq;
+    if (was_read_lock) {
+      read_lock_.reset();  // the read's lock now guards the deletion
+    } else if (FileStatus claimed = claim(seq); !claimed.ok()) {
+      return claimed;
+    }
+    auto give_back_lock = [&] {
+      if (was_read_lock) {
+        read_lock_ = seq;
+      } else {
+        locks_.unlock(seq);
+      }
+    };
+    if (!in_group_) {
+      int rc = begin_group_.step();
+      begin_group_.reset();
+      if (rc != SQLITE_DONE) {
+        give_back_lock();
+        return fail(rc);
+      }
+      in_group_ = true;
+      group_began_ = std::chrono::steady_clock::now();
+    }
+    int rc;
+    {
+      ResetOnExit reset(delete_by_seq_);
+      delete_by_seq_.bind_int64(1, seq);
+      rc = delete_by_seq_.step();
+    }
     if (rc != SQLITE_DONE) {
       give_back_lock();
       return fail(rc);
     }
-    in_group_ = true;
-    group_began_ = std::chrono::steady_clock::now();
+    if (sqlite3_changes(connection_.get()) == 0) {
+      // Gone: another program deleted and committed it before we locked it.
+      give_back_lock();
+      if (known) {
+        known = false;
+        continue;
+      }
+      return FileStatus::no_record();
+    }
+    deleted_in_group_.push_back(seq);
+    if (seq == delivered_seq_) delivered_seq_ = 0;
+    // The batch was read before this deletion: only the record last delivered,
+    // which lies before every row of the batch, may go without reading again.
+    if (!(position_.valid && position_.seq == seq)) batch_.clear();
+    return FileStatus::success();
   }
-  ResetOnExit reset(delete_by_seq_);
-  delete_by_seq_.bind_int64(1, seq);
-  int rc = delete_by_seq_.step();
-  if (rc != SQLITE_DONE || sqlite3_changes(connection_.get()) == 0) {
-    // Gone: another program deleted and committed it before we locked it.
-    give_back_lock();
-    return rc != SQLITE_DONE ? fail(rc) : FileStatus::no_record();
-  }
-  deleted_in_group_.push_back(seq);
-  // The batch was read before this deletion: only the record last delivered,
-  // which lies before every row of the batch, may go without reading again.
-  if (!(position_.valid && position_.seq == seq)) batch_.clear();
-  return FileStatus::success();
 }
 
 FileStatus SqliteIndexedFile::commit() {

@@ -85,6 +85,8 @@ class SqliteIndexedFile : public IndexedFile {
   FileStatus commit_if_due();
   FileStatus end_group();
   void release_read_lock();
+  // Notes the record just delivered: its lock (input-output) and its key.
+  void remember_delivered(RecordArea area, std::int64_t seq);
   // Reads the records after the position into the batch.
   FileStatus fill_batch();
   // Whether no program has committed since `mark` was taken.
@@ -115,6 +117,10 @@ class SqliteIndexedFile : public IndexedFile {
   std::string scratch_key_;  // a key value being looked up or delivered
   // The record this handle holds locked from its last read (input-output).
   std::optional<std::int64_t> read_lock_;
+  // Primary key and sequence of the record last delivered (input-output;
+  // seq 0 when none), so that deleting it needs no look-up.
+  std::string delivered_primary_;
+  std::int64_t delivered_seq_ = 0;
   // Open group of deletions: when it began and the records it deleted, whose
   // locks are kept until it is committed.
   bool in_group_ = false;
