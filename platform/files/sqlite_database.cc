@@ -280,7 +280,14 @@ OpenedDatabase open_indexed_database(const std::filesystem::path& path,
   }
   sqlite3_busy_timeout(raw, kBusyTimeoutMs);
   sqlite3_extended_result_codes(raw, 1);
+  // Commits are durable once a checkpoint has synced them; a crash loses at
+  // most the last ones and never the file's soundness.
   connection.exec("PRAGMA synchronous = NORMAL");
+  // Fewer, larger checkpoints while deletions are committed every 20 ms.
+  connection.exec("PRAGMA wal_autocheckpoint = 8192");
+  // Deleted records are zeroed inside their pages only when that costs no
+  // extra page writes (the Debian build would zero every freed page).
+  connection.exec("PRAGMA secure_delete = FAST");
 
   Statement meta(raw, "SELECT value FROM vrx_meta WHERE name = 'description'");
   rc = meta.step();
