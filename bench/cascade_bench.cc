@@ -113,6 +113,9 @@ void copy_pristine(std::size_t brands, const fs::path& to) {
   fs::remove_all(to);
   fs::create_directories(to);
   fs::copy(from / "VantrexoSistemica", to / "VantrexoSistemica", fs::copy_options::recursive);
+  // On disk before the clock starts: otherwise the deletion's first flush of
+  // each file would write out the whole fresh copy.
+  ::sync();
 }
 
 struct ChildRun {
