@@ -26,7 +26,7 @@ FileDescription small_file() {
 std::vector<std::string> small_records(int count) {
   std::vector<std::string> records;
   for (int i = 0; i < count; ++i) {
-    char code[5], group[7], alt[6];
+    char code[16], group[16], alt[16];
     std::snprintf(code, sizeof code, "%04d", (i * 37) % 1000);  // not in key order
     std::snprintf(group, sizeof group, "G%05d", i % 7);
     std::snprintf(alt, sizeof alt, "A%04d", i);
