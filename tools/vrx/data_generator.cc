@@ -292,7 +292,9 @@ GenerateResult generate_data_set(const std::filesystem::path& drive, const DataS
   counts.folder =
       map_catalogue_path(dravel::describe(FileId::paramet).catalogue_path, drive).parent_path();
 
-  // Existing files: refuse, or clear them out (with SQLite's companions).
+  // Existing files: refuse, or clear them out with SQLite's companions. The
+  // engine's lock file stays: another program may hold locks in it, and a
+  // new lock file beside it would hide them.
   for (FileId id : dravel::kAllFiles) {
     const FileDescription& description = dravel::describe(id);
     const std::filesystem::path path = map_catalogue_path(description.catalogue_path, drive);
@@ -390,8 +392,12 @@ GenerateResult generate_data_set(const std::filesystem::path& drive, const DataS
     GeneratedRecords records(description.record_length, load.count, std::move(load.next));
     std::istream in(&records);
     std::size_t loaded = 0;
+    LoadProgress progress;
+    if (spec.progress) {
+      progress = [&](std::size_t so_far) { spec.progress(description.name, so_far); };
+    }
     const AdminResult outcome = load_records(
-        map_catalogue_path(description.catalogue_path, drive), description, in, loaded);
+        map_catalogue_path(description.catalogue_path, drive), description, in, loaded, progress);
     if (!outcome.ok || loaded != load.count) {
       result.ok = false;
       result.file = description.name;

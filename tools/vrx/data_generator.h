@@ -23,7 +23,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace vrx::tool {
 
@@ -41,6 +43,8 @@ struct DataSetSpec {
   // Replace files that exist already; otherwise an existing file is a failure
   // and nothing is written.
   bool replace_existing = false;
+  // Called now and then with the file being loaded and its records so far.
+  std::function<void(std::string_view name, std::size_t records)> progress;
 };
 
 struct DataSetCounts {

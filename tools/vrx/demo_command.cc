@@ -32,7 +32,14 @@ CLI::App* setup_demo(CLI::App& app, DemoOptions& options) {
 }
 
 int run_demo(const DemoOptions& options, const CommandContext& context) {
-  const GenerateResult generated = generate_data_set(context.drive(), options.spec);
+  DataSetSpec spec = options.spec;
+  if (context.err_is_terminal) {
+    spec.progress = [&](std::string_view name, std::size_t records) {
+      context.err << "\rvrx: " << name << ": " << records << " records" << std::flush;
+    };
+  }
+  const GenerateResult generated = generate_data_set(context.drive(), spec);
+  if (context.err_is_terminal) context.err << "\r\x1b[K" << std::flush;
   if (!generated.ok) {
     if (generated.file.empty()) return context.report("demo: " + generated.message, kExitFailure);
     std::string message = generated.message;
