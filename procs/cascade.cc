@@ -2,9 +2,6 @@
 // product of the brand in the order of the brand key, each followed by its
 // value-history and then its movement-history records. Nothing is counted
 // and nothing is undone: each record is deleted when the run reaches it.
-#include <algorithm>
-#include <string_view>
-
 #include "data/record_layouts.h"
 #include "form/form_ids.h"
 #include "procs/messages.h"
@@ -13,22 +10,13 @@
 namespace dravel {
 namespace {
 
-bool all_digits(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Product codes compare as numbers when both hold digits only, else byte for
-// byte.
-bool same_product(std::string_view a, std::string_view b) {
-  if (all_digits(a) && all_digits(b)) {
-    const auto value = [](std::string_view s) {
-      std::uint64_t v = 0;
-      for (char c : s) v = v * 10 + static_cast<std::uint64_t>(c - '0');
-      return v;
-    };
-    return value(a) == value(b);
-  }
-  return a == b;
+// Product codes compare as numbers when both fields hold digits only, else
+// byte for byte.
+bool same_product(const Record& a, Field fa, const Record& b, Field fb) {
+  const auto na = a.number(fa);
+  const auto nb = b.number(fb);
+  if (na && nb) return *na == *nb;
+  return a.text(fa) == b.text(fb);
 }
 
 }  // namespace
@@ -71,8 +59,7 @@ bool ProcExc::delete_histories(FormCalls& form, FileId file) {
         break;
     }
     files_.unlock(file);
-    if (!same_product(historico.text(history::codipro),
-                      produto.text(layout::produto::pro_codipro))) {
+    if (!same_product(historico, history::codipro, produto, layout::produto::pro_codipro)) {
       return true;
     }
     files_.remove(file);
