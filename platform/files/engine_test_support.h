@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -16,6 +17,16 @@
 
 #include "platform/files/indexed_file.h"
 #include "platform/files/sqlite_store.h"
+
+namespace vrx {
+
+// Shows a status as its two characters and condition in test failures.
+inline void PrintTo(const FileStatus& status, std::ostream* out) {
+  *out << '"' << status.code() << '"'
+       << (status.at_end() ? " at end" : status.invalid_key() ? " invalid key" : "");
+}
+
+}  // namespace vrx
 
 namespace vrx::testing {
 
