@@ -34,18 +34,20 @@ const std::vector<std::string> kProducts = {
     produto_record("000030", "ABC", "PRODUTO TRINTA", "000000"),
     produto_record("000000", "ABC", "PRODUTO ZERO", "000003"),
     produto_record("000040", "ABD", "OUTRA MARCA DEPOIS", "000000"),
+    produto_record("00001A", "ABE", "CODIGO COM LETRA", "000000"),
 };
 const std::vector<std::string> kValues = {
     histval_record("000000", "000000000000001"), histval_record("000005", "000000000000001"),
     histval_record("000010", "000000000000001"), histval_record("000010", "202401010000001"),
     histval_record("000011", "000000000000001"), histval_record("000030", "000000000000001"),
-    histval_record("000040", "000000000000001"),
+    histval_record("000040", "000000000000001"), histval_record("00001A", "000000000000001"),
 };
 const std::vector<std::string> kMovements = {
     histmov_record("000001", "000000000000001"), histmov_record("000010", "000000000000001"),
     histmov_record("000010", "000000000000002"), histmov_record("000010", "202401010000003"),
     histmov_record("000020", "000000000000001"), histmov_record("000031", "000000000000001"),
-    histmov_record("000040", "000000000000001"),
+    histmov_record("000040", "000000000000001"), histmov_record("00001A", "000000000000001"),
+    histmov_record("00001B", "000000000000001"),
 };
 
 // The deletions of a complete run for ABC, in order.
@@ -70,11 +72,12 @@ class Cascade : public ::testing::Test {
  protected:
   void SetUp() override {
     h.drive.load_standard(kOperator);
-    h.drive.load(FileId::tabemar, {tabemar_record("ABC", "MARCA ABC", "001"),
-                                   tabemar_record("ABD", "MARCA ABD", "002"),
-                                   tabemar_record("AB ", "MARCA AB", "003"),
-                                   tabemar_record("ABB", "MARCA SEM PRODUTOS", "004"),
-                                   tabemar_record("ZZZ", "ULTIMA MARCA", "005")});
+    h.drive.load(
+        FileId::tabemar,
+        {tabemar_record("ABC", "MARCA ABC", "001"), tabemar_record("ABD", "MARCA ABD", "002"),
+         tabemar_record("AB ", "MARCA AB", "003"),
+         tabemar_record("ABB", "MARCA SEM PRODUTOS", "004"),
+         tabemar_record("ZZZ", "ULTIMA MARCA", "005"), tabemar_record("ABE", "MARCA ABE", "006")});
     h.drive.load(FileId::produto, kProducts);
     h.drive.load(FileId::histval, kValues);
     h.drive.load(FileId::histmov, kMovements);
@@ -196,6 +199,15 @@ TEST_F(Cascade, AnotherBrandRunsItsOwnProductsOnly) {
   exclui("AB");
   EXPECT_THAT(deletions(),
               ElementsAre("delete PRODUTO 000001", "delete HISTMOV 000001000000000000001"));
+  expect_files_without(deletions());
+}
+
+// A code that is not all digits is compared byte for byte.
+TEST_F(Cascade, ProductCodeWithALetter) {
+  exclui("ABE");
+  EXPECT_THAT(deletions(),
+              ElementsAre("delete PRODUTO 00001A", "delete HISTVAL 00001A000000000000001",
+                          "delete HISTMOV 00001A000000000000001"));
   expect_files_without(deletions());
 }
 
