@@ -7,7 +7,8 @@
 //
 // - ReadNext: Read next along key 0 (input mode, and input-output where each
 //   record is locked on delivery).
-// - Start, ReadByKey: at random keys.
+// - Start, ReadByKey: at random keys. StartThenReadNext: Start at a random
+//   product and Read next through its 30 records, as the deletion does.
 // - DeleteSequence: Read next + Unlock + Delete of 100,000 consecutive
 //   records (3,334 products), as the deletion cascade does, on a fresh copy;
 //   SetBasedDelete: one DELETE of the same rows in one SQLite transaction on
@@ -173,6 +174,26 @@ void BM_Start(benchmark::State& state) {
   file->close();
 }
 BENCHMARK(BM_Start)->MinTime(2.0);
+
+// As the deletion cascade reads a product's history: Start at the product,
+// then Read next through its 30 records.
+void BM_StartThenReadNext(benchmark::State& state) {
+  auto file = open(pristine_drive(), state.range(0) ? OpenMode::input_output : OpenMode::input);
+  std::mt19937_64 random(3);
+  std::string area(kRecordLength, ' ');
+  long long records = 0;
+  for (auto _ : state) {
+    long long product = static_cast<long long>(random() % (kRecords / kMovementsPerProduct));
+    const std::string key = product_key(product);
+    area.replace(0, 21, key);
+    if (!file->start(0, area).ok()) continue;
+    while (file->read_next(area).ok() && area.compare(0, 6, key, 0, 6) == 0) ++records;
+  }
+  state.counters["records/s"] = benchmark::Counter(static_cast<double>(records),
+                                                   benchmark::Counter::kIsRate);
+  file->close();
+}
+BENCHMARK(BM_StartThenReadNext)->ArgName("input_output")->Arg(0)->Arg(1)->MinTime(2.0);
 
 void BM_ReadByKey(benchmark::State& state) {
   auto file = open(pristine_drive(), state.range(0) ? OpenMode::input_output : OpenMode::input);

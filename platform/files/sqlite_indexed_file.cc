@@ -24,11 +24,6 @@ std::string batch_sql(std::size_t key, bool duplicates, bool at_start) {
          " ORDER BY " + k + " LIMIT ?3";
 }
 
-std::string probe_sql(std::size_t key) {
-  std::string k = "k" + std::to_string(key);
-  return "SELECT seq FROM records WHERE " + k + " >= ?1 ORDER BY " + k + " LIMIT 1";
-}
-
 }  // namespace
 
 SqliteIndexedFile::SqliteIndexedFile(FileDescription description, OpenMode mode,
@@ -61,10 +56,9 @@ FileStatus SqliteIndexedFile::prepare() {
   for (std::size_t n = 0; n < description_.keys.size(); ++n) {
     bool dup = description_.keys[n].duplicates;
     KeyStatements& k = key_statements_[n];
-    k.probe = Statement(db, probe_sql(n));
     k.start_batch = Statement(db, batch_sql(n, dup, true));
     k.next_batch = Statement(db, batch_sql(n, dup, false));
-    all.insert(all.end(), {&k.probe, &k.start_batch, &k.next_batch});
+    all.insert(all.end(), {&k.start_batch, &k.next_batch});
   }
   watch_ = CommitWatch(db);
   max_batch_limit_ = std::clamp<std::size_t>(256 * 1024 / description_.record_length, 1, 256);
@@ -94,12 +88,14 @@ FileStatus SqliteIndexedFile::fetch_by_seq(std::int64_t seq, RecordArea area) {
   return fail(rc);
 }
 
-FileStatus SqliteIndexedFile::fill_batch() {
+FileStatus SqliteIndexedFile::fill_batch(bool first) {
   batch_.clear();
   batch_.watched = watch_.mark(batch_.mark);  // before the read transaction begins
-  // Without a watch every record is read afresh anyway: read one at a time.
-  batch_limit_ = batch_.watched ? std::clamp<std::size_t>(batch_limit_ * 2, 4, max_batch_limit_)
-                                : 1;
+  // A Start reads only the record it finds; reading on, the batches grow.
+  // Without a watch every record is read afresh anyway: one at a time.
+  batch_limit_ = first || !batch_.watched
+                     ? 1
+                     : std::clamp<std::size_t>(batch_limit_ * 2, 4, max_batch_limit_);
   KeyStatements& k = key_statements_[position_.key];
   Statement& rows = position_.at_start ? k.start_batch : k.next_batch;
   ResetOnExit reset(rows);
@@ -245,18 +241,15 @@ FileStatus SqliteIndexedFile::start(std::size_t key, ConstRecordArea area) {
   batch_.clear();
   batch_limit_ = 0;
   if (key >= description_.keys.size()) return FileStatus::no_record_to_start();
-  scratch_key_.assign(key_of({area.data(), area.size()}, description_.keys[key]));
-  Statement& probe = key_statements_[key].probe;
-  ResetOnExit reset(probe);
-  probe.bind_blob(1, scratch_key_);
-  int rc = probe.step();
-  if (rc == SQLITE_DONE) return FileStatus::no_record_to_start();
-  if (rc != SQLITE_ROW) return fail(rc);
-  position_.valid = true;
+  // The first record is read at once: the Read next that follows a Start
+  // then needs no read transaction of its own.
   position_.key = key;
-  position_.value.swap(scratch_key_);
+  position_.value.assign(key_of({area.data(), area.size()}, description_.keys[key]));
   position_.seq = 0;
   position_.at_start = true;
+  if (FileStatus filled = fill_batch(true); !filled.ok()) return filled;
+  if (batch_.empty()) return FileStatus::no_record_to_start();
+  position_.valid = true;
   return FileStatus::success();
 }
 
@@ -268,7 +261,7 @@ FileStatus SqliteIndexedFile::read_next(RecordArea area) {
   if (!position_.valid) return FileStatus::no_position();
   for (;;) {
     if (batch_.empty()) {
-      if (FileStatus filled = fill_batch(); !filled.ok()) return filled;
+      if (FileStatus filled = fill_batch(false); !filled.ok()) return filled;
       if (batch_.empty()) {
         position_.valid = false;
         return FileStatus::at_end_of_file();

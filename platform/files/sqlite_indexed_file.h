@@ -60,7 +60,6 @@ class SqliteIndexedFile : public IndexedFile {
     bool at_start = false;
   };
   struct KeyStatements {
-    Statement probe;                     // is there a record not less than ?1
     Statement start_batch, next_batch;  // (kN, seq, data), at most ?3 rows
   };
   // Records read ahead in the order of the position's key.
@@ -87,8 +86,9 @@ class SqliteIndexedFile : public IndexedFile {
   void release_read_lock();
   // Notes the record just delivered: its lock (input-output) and its key.
   void remember_delivered(RecordArea area, std::int64_t seq);
-  // Reads the records after the position into the batch.
-  FileStatus fill_batch();
+  // Reads the records after the position into the batch; only one right
+  // after a Start (`first`).
+  FileStatus fill_batch(bool first);
   // Whether no program has committed since `mark` was taken.
   bool unchanged_since(bool watched, const CommitWatch::Mark& mark) const;
   // The record by its sequence number, read afresh: "00", "23" or a failure.
