@@ -27,7 +27,7 @@ namespace layout = dravel::layout;
 // Stretches the program does not use, filled here with what the rest of the
 // system would keep there.
 namespace produto_extra {
-inline constexpr Field referencia{6, 18};    // maker's reference (alternate key 1)
+inline constexpr Field referencia{6, 18};      // maker's reference (alternate key 1)
 inline constexpr Field codigo_barras{24, 18};  // EAN-13 (alternate key 2)
 inline constexpr Field unidade{82, 6};         // unit (end of alternate key 3)
 }  // namespace produto_extra
@@ -44,8 +44,8 @@ inline constexpr Field motivo{63, 30};
 namespace histmov_extra {
 inline constexpr Field codipro{21, 6};
 inline constexpr Field data{27, 8};
-inline constexpr Field tipo{35, 1};  // "E" entrada, "S" saida
-inline constexpr Field documento{36, 12};  // alternate key 1 ends at 76
+inline constexpr Field tipo{35, 1};             // "E" entrada, "S" saida
+inline constexpr Field documento{36, 12};       // alternate key 1 ends at 76
 inline constexpr Field quantidade{76, 11};      // thousandths
 inline constexpr Field valor_unitario{87, 11};  // cents
 inline constexpr Field historico{98, 30};
@@ -54,21 +54,35 @@ inline constexpr Field usuario{128, 20};
 
 // Windows-1252 texts.
 constexpr std::array<std::string_view, 12> kBrandNames = {
-    "Ferramentas S\xE3o Jorge", "El\xE9trica Paran\xE1",      "Metal\xFArgica Tiet\xEA",
-    "Tintas Ara\xE7\xE1",      "Hidr\xE1ulica Igua\xE7u",    "Parafusos Catarinense",
-    "Ferragens Maranh\xE3o",   "Ilumina\xE7\xE3o Potiguar",  "Cer\xE2mica S\xE3o Caetano",
-    "Borrachas Uni\xE3o",      "Constru\xE7\xE3o Goi\xE2nia", "Utilidades Rond\xF4nia"};
+    "Ferramentas S\xE3o Jorge", "El\xE9trica Paran\xE1",       "Metal\xFArgica Tiet\xEA",
+    "Tintas Ara\xE7\xE1",       "Hidr\xE1ulica Igua\xE7u",     "Parafusos Catarinense",
+    "Ferragens Maranh\xE3o",    "Ilumina\xE7\xE3o Potiguar",   "Cer\xE2mica S\xE3o Caetano",
+    "Borrachas Uni\xE3o",       "Constru\xE7\xE3o Goi\xE2nia", "Utilidades Rond\xF4nia"};
 
-constexpr std::array<std::string_view, 20> kProductNouns = {
-    "Alicate universal",  "Chave de fenda",       "Martelo de unha",  "Serrote",
-    "Trena",              "Parafuso sextavado",   "L\xE2mpada LED",   "Fita isolante",
-    "Disjuntor",          "Tomada 2P+T",          "Cabo flex\xEDvel", "Interruptor simples",
-    "Broca para concreto", "Lixa d'\xE1gua",      "Pincel",           "Rolo de l\xE3",
-    "Cadeado",            "Dobradi\xE7" "a",      "Torneira",         "Registro de press\xE3o"};
+constexpr std::array<std::string_view, 20> kProductNouns = {"Alicate universal",
+                                                            "Chave de fenda",
+                                                            "Martelo de unha",
+                                                            "Serrote",
+                                                            "Trena",
+                                                            "Parafuso sextavado",
+                                                            "L\xE2mpada LED",
+                                                            "Fita isolante",
+                                                            "Disjuntor",
+                                                            "Tomada 2P+T",
+                                                            "Cabo flex\xEDvel",
+                                                            "Interruptor simples",
+                                                            "Broca para concreto",
+                                                            "Lixa d'\xE1gua",
+                                                            "Pincel",
+                                                            "Rolo de l\xE3",
+                                                            "Cadeado",
+                                                            "Fechadura",
+                                                            "Torneira",
+                                                            "Registro de press\xE3o"};
 
 constexpr std::array<std::string_view, 12> kProductQualifiers = {
-    "8 pol.", "1/4 x 6",  "9W bivolt", "20A",     "2,5 mm\xB2", "n\xBA 10",
-    "3/8",    "cromado",  "m\xE9" "dio", "grande", "pequeno",  "azul"};
+    "8 pol.", "1/4 x 6", "9W bivolt",  "20A",    "2,5 mm\xB2", "n\xBA 10",
+    "3/8",    "cromado", "m\xE9trico", "grande", "pequeno",    "azul"};
 
 constexpr std::array<std::string_view, 5> kUnits = {"UN", "PC", "CX", "KG", "MT"};
 
@@ -104,7 +118,7 @@ std::string_view pick(const std::array<std::string_view, N>& list, std::uint64_t
 std::uint64_t calendar_date(std::int64_t days) {
   const std::chrono::year_month_day ymd{std::chrono::sys_days{std::chrono::days{days}}};
   return static_cast<std::uint64_t>(static_cast<int>(ymd.year())) * 10000 +
-         static_cast<unsigned>(ymd.month()) * 100 + static_cast<unsigned>(ymd.day());
+         std::uint64_t{static_cast<unsigned>(ymd.month())} * 100 + static_cast<unsigned>(ymd.day());
 }
 
 const std::int64_t kFirstDay =
@@ -141,7 +155,7 @@ class GeneratedRecords : public std::streambuf {
   }
 
  private:
-  static constexpr std::size_t kChunkBytes = 256 * 1024;
+  static constexpr std::size_t kChunkBytes = std::size_t{256} * 1024;
   Record record_;
   std::size_t remaining_;
   std::size_t per_chunk_;
@@ -149,9 +163,7 @@ class GeneratedRecords : public std::streambuf {
   std::vector<char> chunk_;
 };
 
-void fill_spaces(Record& record) {
-  std::fill(record.area().begin(), record.area().end(), ' ');
-}
+void fill_spaces(Record& record) { std::fill(record.area().begin(), record.area().end(), ' '); }
 
 std::string ean13(std::uint64_t body) {
   std::string digits = "789" + std::to_string(1000000000ULL + body % 1000000000ULL).substr(1);
@@ -205,8 +217,7 @@ class HistoryWalk {
 
 void write_history_key(Record& record, const HistoryWalk& walk, const DataSetSpec& spec,
                        std::uint64_t compl_2, std::uint64_t compl_3, std::uint64_t compl_4) {
-  record.set_text(layout::history::codipro,
-                  product_code(walk.brand(), walk.within_brand(), spec));
+  record.set_text(layout::history::codipro, product_code(walk.brand(), walk.within_brand(), spec));
   record.set_number(layout::history::compl_1, calendar_date(walk.day()));
   record.set_number(layout::history::compl_2, compl_2);
   record.set_number(layout::history::compl_3, compl_3);
@@ -333,32 +344,31 @@ GenerateResult generate_data_set(const std::filesystem::path& drive, const DataS
                      r.set_text(layout::tabemar::mar_descmar, brand_description(brand));
                      ++brand;
                    }});
-  loads.push_back(
-      {FileId::produto, counts.products, [&s, p = std::size_t{0}](Record& r) mutable {
-         const std::size_t brand = p / s.products_per_brand;
-         const std::size_t j = p % s.products_per_brand;
-         fill_spaces(r);
-         r.set_text(layout::produto::pro_codipro, product_code(brand, j, s));
-         r.set_text(produto_extra::referencia,
-                    brand_code(brand) + "-" +
-                        std::to_string(10000 + draw(s.seed, 1, p) % 90000));
-         r.set_text(produto_extra::codigo_barras, ean13(draw(s.seed, 2, p)));
-         std::string description(pick(kProductNouns, draw(s.seed, 3, p)));
-         description += ' ';
-         description += pick(kProductQualifiers, draw(s.seed, 4, p));
-         r.set_text(layout::produto::pro_descpro, description);
-         r.set_text(produto_extra::unidade, pick(kUnits, draw(s.seed, 5, p)));
-         r.set_text(layout::produto::pro_codimar, brand_code(brand));
-         r.set_number(layout::produto::pro_compl_marca, p == 0 ? 0 : j + 1);
-         ++p;
-       }});
+  loads.push_back({FileId::produto, counts.products, [&s, p = std::size_t{0}](Record& r) mutable {
+                     const std::size_t brand = p / s.products_per_brand;
+                     const std::size_t j = p % s.products_per_brand;
+                     fill_spaces(r);
+                     r.set_text(layout::produto::pro_codipro, product_code(brand, j, s));
+                     r.set_text(produto_extra::referencia,
+                                brand_code(brand) + "-" +
+                                    std::to_string(10000 + draw(s.seed, 1, p) % 90000));
+                     r.set_text(produto_extra::codigo_barras, ean13(draw(s.seed, 2, p)));
+                     std::string description(pick(kProductNouns, draw(s.seed, 3, p)));
+                     description += ' ';
+                     description += pick(kProductQualifiers, draw(s.seed, 4, p));
+                     r.set_text(layout::produto::pro_descpro, description);
+                     r.set_text(produto_extra::unidade, pick(kUnits, draw(s.seed, 5, p)));
+                     r.set_text(layout::produto::pro_codimar, brand_code(brand));
+                     r.set_number(layout::produto::pro_compl_marca, p == 0 ? 0 : j + 1);
+                     ++p;
+                   }});
   loads.push_back({FileId::histval, counts.value_history,
                    [&s, walk = HistoryWalk(s, s.value_history_per_product, 6)](Record& r) mutable {
                      walk.advance();
                      fill_spaces(r);
                      write_history_key(r, walk, s, walk.index() % 10000, 1, 0);
-                     const std::uint64_t cents = 100 + draw(s.seed, 7, walk.product(),
-                                                            walk.index()) % 50000;
+                     const std::uint64_t cents =
+                         100 + draw(s.seed, 7, walk.product(), walk.index()) % 50000;
                      r.set_number(histval_extra::preco_venda, cents);
                      r.set_number(histval_extra::preco_custo, cents * 6 / 10);
                      r.set_text(histval_extra::usuario,
@@ -396,8 +406,8 @@ GenerateResult generate_data_set(const std::filesystem::path& drive, const DataS
     if (spec.progress) {
       progress = [&](std::size_t so_far) { spec.progress(description.name, so_far); };
     }
-    const AdminResult outcome = load_records(
-        map_catalogue_path(description.catalogue_path, drive), description, in, loaded, progress);
+    const AdminResult outcome = load_records(map_catalogue_path(description.catalogue_path, drive),
+                                             description, in, loaded, progress);
     if (!outcome.ok || loaded != load.count) {
       result.ok = false;
       result.file = description.name;

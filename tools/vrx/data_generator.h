@@ -32,7 +32,7 @@ namespace vrx::tool {
 struct DataSetSpec {
   std::size_t brands = 12;
   std::size_t products_per_brand = 8;
-  std::size_t value_history_per_product = 4;  // HISTVAL records
+  std::size_t value_history_per_product = 4;     // HISTVAL records
   std::size_t movement_history_per_product = 6;  // HISTMOV records
   // Product p (counted from 1 over the whole set) has no history records
   // when p is a multiple of this; 0: every product has them.
@@ -53,8 +53,8 @@ struct DataSetCounts {
   std::size_t products_without_history = 0;
   std::size_t value_history = 0;
   std::size_t movement_history = 0;
-  std::string user_name;          // as stored, Windows-1252, without the filling spaces
-  std::filesystem::path folder;   // where the six files are
+  std::string user_name;         // as stored, Windows-1252, without the filling spaces
+  std::filesystem::path folder;  // where the six files are
 };
 
 struct GenerateResult {

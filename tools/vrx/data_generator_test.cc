@@ -18,8 +18,8 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-using testing::VrxRun;
 using testing::TempDrive;
+using testing::VrxRun;
 namespace layout = dravel::layout;
 
 // The records of a file in the order of key `key`.
@@ -67,9 +67,9 @@ TEST(VrxDemo, MakesSixSoundFilesWithTheExpectedContents) {
   EXPECT_THAT(demo.out, HasSubstr("Ferramentas São Jorge"));
   EXPECT_THAT(demo.out, HasSubstr("96 products, 19 of them without histories"));
 
-  const std::map<std::string, std::size_t> expected = {
-      {"PARAMET", 1}, {"USUARIO", 1}, {"TABEMAR", 12},
-      {"PRODUTO", 96}, {"HISTVAL", 77 * 4}, {"HISTMOV", 77 * 6}};
+  const std::map<std::string, std::size_t> expected = {{"PARAMET", 1},      {"USUARIO", 1},
+                                                       {"TABEMAR", 12},     {"PRODUTO", 96},
+                                                       {"HISTVAL", 77 * 4}, {"HISTMOV", 77 * 6}};
   for (const auto& [name, count] : expected) {
     SCOPED_TRACE(name);
     const VrxRun check = drive.vrx({"check", name});
@@ -77,7 +77,8 @@ TEST(VrxDemo, MakesSixSoundFilesWithTheExpectedContents) {
     EXPECT_EQ(records(drive, name).size(), count);
   }
 
-  EXPECT_EQ(records(drive, "PARAMET")[0], "1" + std::string(layout::paramet::record_length - 1, ' '));
+  EXPECT_EQ(records(drive, "PARAMET")[0],
+            "1" + std::string(layout::paramet::record_length - 1, ' '));
   EXPECT_EQ(records(drive, "USUARIO")[0],
             "Jo\xE3o" + std::string(layout::usuario::record_length - 4, ' '));
   const std::vector<std::string> brands = records(drive, "TABEMAR");

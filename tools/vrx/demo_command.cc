@@ -9,8 +9,9 @@ namespace vrx::tool {
 
 CLI::App* setup_demo(CLI::App& app, DemoOptions& options) {
   CLI::App* sub = app.add_subcommand(
-      "demo", "Create a demo data set: brands, products with value and movement histories, a "
-              "parameter record and the operator's user record");
+      "demo",
+      "Create a demo data set: brands, products with value and movement histories, a "
+      "parameter record and the operator's user record");
   DataSetSpec& spec = options.spec;
   sub->add_flag("--force", spec.replace_existing, "Replace the six files when they exist");
   sub->add_option("--brands", spec.brands, "Number of brands")

@@ -13,7 +13,8 @@ namespace vrx::tool {
 
 CLI::App* setup_load(CLI::App& app, LoadOptions& options) {
   CLI::App* sub = app.add_subcommand(
-      "load", "Add fixed-length records (concatenated, no separators) to a file, in one transaction");
+      "load",
+      "Add fixed-length records (concatenated, no separators) to a file, in one transaction");
   sub->add_option("NAME", options.name, "Logical name of the file (" + valid_file_names() + ")")
       ->required();
   sub->add_option("FILE", options.input, "Records to add; standard input when absent or \"-\"");
@@ -39,8 +40,7 @@ int run_load(const LoadOptions& options, const CommandContext& context) {
   LoadProgress progress;
   if (context.err_is_terminal) {
     progress = [&](std::size_t records) {
-      context.err << "\rvrx: " << description->name << ": " << records << " records"
-                  << std::flush;
+      context.err << "\rvrx: " << description->name << ": " << records << " records" << std::flush;
     };
   }
   std::size_t loaded = 0;

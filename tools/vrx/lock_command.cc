@@ -51,10 +51,9 @@ int run_lock(const LockOptions& options, const CommandContext& context) {
 
   const std::optional<std::string> key = vantrexo::utf8_to_cp1252(options.key);
   if (!key) {
-    return context.report(description->name,
-                          "key \"" + options.key +
-                              "\" is not UTF-8 text that Windows-1252 can hold",
-                          kExitUsage);
+    return context.report(
+        description->name,
+        "key \"" + options.key + "\" is not UTF-8 text that Windows-1252 can hold", kExitUsage);
   }
   if (key->size() > primary.length) {
     return context.report(description->name,
@@ -83,10 +82,10 @@ int run_lock(const LockOptions& options, const CommandContext& context) {
                             kExitFailure);
     }
     if (read.locked()) {
-      return context.report(description->name,
-                            "record " + quoted + " is locked by another program (" +
-                                status_text(read) + ")",
-                            kExitFailure);
+      return context.report(
+          description->name,
+          "record " + quoted + " is locked by another program (" + status_text(read) + ")",
+          kExitFailure);
     }
     return context.report(description->name,
                           "cannot read record " + quoted + " (" + status_text(read) + ")",

@@ -23,8 +23,8 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-using testing::VrxRun;
 using testing::TempDrive;
+using testing::VrxRun;
 
 // The real vrx binary running "lock NAME KEY" with pipes on its standard
 // input and output, as an operator's other program would hold a record.
@@ -152,7 +152,9 @@ TEST(VrxLock, HoldsTheRecordUntilInputClosesOrTheProcessEnds) {
 TEST(VrxLock, KeyIsConvertedAndFilledOutAndFailuresExitOne) {
   TempDrive drive;
   std::string brand(31, ' ');
-  brand.replace(0, 2, "\xC7" "1");  // "Ç1 "
+  brand.replace(0, 2,
+                "\xC7"
+                "1");  // "Ç1 "
   brand.replace(3, 5, "Marca");
   ASSERT_EQ(drive.vrx({"load", "TABEMAR"}, brand).exit_code, 0);
   ASSERT_EQ(drive.vrx({"load", "PRODUTO"}, produto("000001")).exit_code, 0);

@@ -18,8 +18,8 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-using testing::VrxRun;
 using testing::TempDrive;
+using testing::VrxRun;
 
 // A PRODUTO record whose bytes run through all 256 values, with its primary
 // key and brand key (alternate key 4) set.
@@ -54,8 +54,7 @@ std::string concat(const std::vector<std::string>& records) {
 
 // Records in the order of the key at [offset, offset + length); equal keys
 // keep their order (write order).
-std::string in_key_order(std::vector<std::string> records, std::size_t offset,
-                         std::size_t length) {
+std::string in_key_order(std::vector<std::string> records, std::size_t offset, std::size_t length) {
   std::stable_sort(records.begin(), records.end(), [&](const std::string& a, const std::string& b) {
     return std::string_view(a).substr(offset, length) < std::string_view(b).substr(offset, length);
   });
@@ -68,7 +67,9 @@ TEST(VrxLoadDump, DumpLoadDumpIsTheIdentityInEveryKeyOrder) {
       produto(std::string("\0\0\0\0\0\x01", 6), "A01000000", 2),
       produto("\xFF\xFF\xFF\xFF\xFF\xFF", "B01000001", 3),  // same brand key as the first
       produto("000100", std::string(9, '\0'), 4),
-      produto("\x80" "00000", "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 5),
+      produto("\x80"
+              "00000",
+              "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 5),
   };
   TempDrive drive;
   const VrxRun load = drive.vrx({"load", "PRODUTO"}, concat(records));
@@ -129,8 +130,8 @@ TEST(VrxLoadDump, RejectedLoadNamesTheRecordAndChangesNothing) {
     const VrxRun load = drive.vrx({"load", "TABEMAR"}, c.input);
     EXPECT_EQ(load.exit_code, 1);
     EXPECT_THAT(load.err, StartsWith("vrx: TABEMAR: "));
-    EXPECT_TRUE(std::regex_search(load.err, std::regex(std::string("\\b") + c.record_number +
-                                                       "\\b")))
+    EXPECT_TRUE(
+        std::regex_search(load.err, std::regex(std::string("\\b") + c.record_number + "\\b")))
         << load.err;
     EXPECT_EQ(drive.vrx({"dump", "TABEMAR"}).out, before);
     EXPECT_EQ(drive.vrx({"check", "TABEMAR"}).exit_code, 0);
@@ -173,9 +174,11 @@ TEST(VrxUsage, MistakesOnTheCommandLineExitTwoWithAMessage) {
 }
 
 TEST(VrxUsage, HelpOnEveryLevel) {
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"vrx", "--help"}, {"vrx", "load", "--help"},
-        {"vrx", "dump", "--help"}, {"vrx", "lock", "-h"}, {"vrx", "demo", "--help"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"vrx", "--help"},
+                                               {"vrx", "load", "--help"},
+                                               {"vrx", "dump", "--help"},
+                                               {"vrx", "lock", "-h"},
+                                               {"vrx", "demo", "--help"}}) {
     const VrxRun r = TempDrive::run(args);
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_THAT(r.out, HasSubstr("Usage"));
