@@ -213,9 +213,12 @@ double set_based_delete(const fs::path& drive, const std::string& brand) {
                              "' AS hv; ATTACH '" + file_path(drive, FileId::histmov).string() +
                              "' AS hm;";
   exec_or_die(db, attach.c_str());
+  // The same settings as the engine's own connections.
   exec_or_die(db,
               "PRAGMA main.synchronous = NORMAL; PRAGMA hv.synchronous = NORMAL; "
-              "PRAGMA hm.synchronous = NORMAL;");
+              "PRAGMA hm.synchronous = NORMAL; PRAGMA main.secure_delete = FAST; "
+              "PRAGMA hv.secure_delete = FAST; PRAGMA hm.secure_delete = FAST; "
+              "PRAGMA wal_autocheckpoint = 8192;");
 
   const auto t0 = Clock::now();
   exec_or_die(db, "BEGIN");
