@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -350,6 +353,42 @@ TEST(Deletion, LeavesNoKeyThatFindsTheRecordAndKeepsDuplicatesInWriteOrder) {
   EXPECT_TRUE(file.close().ok());
   std::vector<std::string> problems;
   EXPECT_TRUE(check_file(map_catalogue_path(d.catalogue_path, drive.path()), d, problems).ok);
+}
+
+// A full disk is a status, not a crash, and costs at most the deletions not
+// yet committed. A limit on the size of files written stands in for the full
+// disk, in a child process so that the limit stays there.
+TEST(Deletion, FullDiskGivesStatus30AndLeavesTheFileSound) {
+  testing::ScratchFolder drive;
+  const FileDescription d = small_file();
+  std::filesystem::path path = map_catalogue_path(d.catalogue_path, drive.path());
+  ASSERT_TRUE(testing::load(path, d, small_records(1000)).ok);
+  const std::string before = testing::dump(path, d, 0);
+
+  pid_t child = ::fork();
+  if (child == 0) {
+    OpenResult opened = SqliteFileStore(drive.path()).open(d, OpenMode::input_output);
+    if (!opened.status.ok()) ::_exit(1);
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {16 * 1024, 16 * 1024};  // the log cannot grow past 16 KiB
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::string area(40, '\0');
+    if (!opened.file->start(0, area).ok()) ::_exit(2);
+    FileStatus last;
+    while ((last = opened.file->read_next(area)).ok() && (last = opened.file->remove(area)).ok()) {
+    }
+    if (last.code() == "30") ::_exit(0);        // failed while deleting
+    if (last.code() != "10") ::_exit(3);        // something else went wrong
+    ::_exit(opened.file->commit().code() == "30" ? 0 : 4);  // or when committing
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  std::vector<std::string> problems;
+  EXPECT_TRUE(check_file(path, d, problems).ok) << (problems.empty() ? "" : problems[0]);
+  EXPECT_EQ(testing::dump(path, d, 0), before);  // the failed group was rolled back
 }
 
 }  // namespace
