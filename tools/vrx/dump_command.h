@@ -16,7 +16,7 @@ namespace vrx::tool {
 
 struct DumpOptions {
   std::string name;
-  std::size_t key = 0;
+  std::string key = "0";  // as typed: a key number of the file
 };
 
 CLI::App* setup_dump(CLI::App& app, DumpOptions& options);
