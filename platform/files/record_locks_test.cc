@@ -150,6 +150,30 @@ TEST_F(RecordLocks, GroupOfDeletionsIsCommittedWithinTwentyMilliseconds) {
   EXPECT_EQ(other->read(area).code(), "23");
 }
 
+// A program holds at most one file's write transaction at a time, so two
+// programs deleting from two files in opposite orders never wait for each
+// other: beginning deletions on one file commits those pending on another.
+TEST_F(RecordLocks, DeletingFromAnotherFileCommitsThePendingGroup) {
+  FileDescription second = description_;
+  second.catalogue_path = "\\D\\SECOND.VRX";
+  ASSERT_TRUE(
+      testing::load(map_catalogue_path(second.catalogue_path, drive_.path()), second, records_).ok);
+  auto first_file = open(OpenMode::input_output);
+  OpenResult second_file = store_.open(second, OpenMode::input_output);
+  ASSERT_TRUE(second_file.status.ok());
+  auto reader = open(OpenMode::input);
+
+  std::string area = key("A1");
+  ASSERT_TRUE(first_file->remove(area).ok());
+  EXPECT_EQ(reader->read(area).code(), "99");  // pending on the first file
+  ASSERT_TRUE(second_file.file->remove(area).ok());
+  EXPECT_EQ(reader->read(area).code(), "23");  // committed when the second began
+  ASSERT_TRUE(first_file->remove(area = key("A2")).ok());
+  EXPECT_TRUE(second_file.file->close().ok());
+  EXPECT_TRUE(first_file->close().ok());
+  EXPECT_EQ(reader->read(area).code(), "23");
+}
+
 // A process that runs `child` and then waits for a byte on a pipe before
 // exiting; the parent can also kill it.
 class Child {

@@ -24,6 +24,9 @@ std::string batch_sql(std::size_t key, bool duplicates, bool at_start) {
          " ORDER BY " + k + " LIMIT ?3";
 }
 
+// The handle of this thread whose group of deletions is open, if any.
+thread_local SqliteIndexedFile* group_holder = nullptr;
+
 }  // namespace
 
 SqliteIndexedFile::SqliteIndexedFile(FileDescription description, OpenMode mode,
@@ -118,16 +121,26 @@ FileStatus SqliteIndexedFile::fill_batch(bool first) {
 }
 
 FileStatus SqliteIndexedFile::commit_if_due() {
+  if (!deferred_failure_.ok()) {
+    return std::exchange(deferred_failure_, FileStatus::success());
+  }
   if (in_group_ && std::chrono::steady_clock::now() - group_began_ >= kGroupCommitDelay) {
     return end_group();
   }
   return FileStatus::success();
 }
 
+void SqliteIndexedFile::end_group_for_another() {
+  if (FileStatus status = end_group(); !status.ok() && deferred_failure_.ok()) {
+    deferred_failure_ = status;
+  }
+}
+
 FileStatus SqliteIndexedFile::end_group() {
   if (!in_group_) {
     return FileStatus::success();
   }
+  if (group_holder == this) group_holder = nullptr;
   FileStatus status;
   int rc = commit_group_.step();
   commit_group_.reset();
@@ -340,6 +353,7 @@ FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
       }
     };
     if (!in_group_) {
+      if (group_holder != nullptr && group_holder != this) group_holder->end_group_for_another();
       int rc = begin_group_.step();
       begin_group_.reset();
       if (rc != SQLITE_DONE) {
@@ -347,6 +361,7 @@ FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
         return fail(rc);
       }
       in_group_ = true;
+      group_holder = this;
       group_began_ = std::chrono::steady_clock::now();
     }
     int rc;
@@ -379,12 +394,16 @@ FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
 
 FileStatus SqliteIndexedFile::commit() {
   if (!is_open()) return FileStatus::not_open();
-  return end_group();
+  FileStatus earlier = std::exchange(deferred_failure_, FileStatus::success());
+  FileStatus now = end_group();
+  return earlier.ok() ? now : earlier;
 }
 
 FileStatus SqliteIndexedFile::close() {
   if (!is_open()) return FileStatus::not_open_to_close();
+  FileStatus earlier = std::exchange(deferred_failure_, FileStatus::success());
   FileStatus status = end_group();
+  if (!earlier.ok()) status = earlier;
   record_by_primary_ = Statement();
   seq_by_primary_ = Statement();
   data_by_seq_ = Statement();

@@ -6,7 +6,11 @@
 // transaction, which is committed at the latest kGroupCommitDelay after that
 // delete (checked on every operation), on commit() and on close(). The locks
 // of deleted records are kept until their deletion is committed. Outside a
-// group no transaction stays open between calls.
+// group no transaction stays open between calls. A thread has at most one
+// group open: beginning a group on one file first commits the group open on
+// another, so a program never waits for a file's write lock while holding
+// another's, and two programs deleting from the same files in different
+// orders cannot wait for each other.
 //
 // Read next fetches the following records in small batches (one SQLite read
 // transaction per batch, not per record). A record from a batch is delivered
@@ -83,6 +87,9 @@ class SqliteIndexedFile : public IndexedFile {
   FileStatus fail(int rc);
   FileStatus commit_if_due();
   FileStatus end_group();
+  // Commits this handle's group because another handle of the thread begins
+  // one; a failure is reported by this handle's next operation.
+  void end_group_for_another();
   void release_read_lock();
   // Notes the record just delivered: its lock (input-output) and its key.
   void remember_delivered(RecordArea area, std::int64_t seq);
@@ -126,6 +133,9 @@ class SqliteIndexedFile : public IndexedFile {
   bool in_group_ = false;
   std::chrono::steady_clock::time_point group_began_;
   std::vector<std::int64_t> deleted_in_group_;
+  // A failure of this handle's group committed by another handle, for the
+  // next operation to report.
+  FileStatus deferred_failure_;
 };
 
 }  // namespace vrx::sqlite_detail
