@@ -60,16 +60,16 @@ constexpr const char* kUser = "BENCH";
 // The brand deleted: one in the middle of the file.
 std::size_t middle_brand(std::size_t brands) { return brands / 2; }
 
-vrx::tool::DataSetSpec bench_spec(std::size_t brands = kBrands) {
-  vrx::tool::DataSetSpec spec;
-  spec.brands = brands;
-  spec.products_per_brand = 4000;
-  spec.value_history_per_product = 10;
-  spec.movement_history_per_product = 30;
-  spec.products_without_history_every = 0;
-  spec.seed = 20261211;
-  spec.user_name = kUser;
-  return spec;
+vrx::tool::DataSetSpec bench_data_set(std::size_t brands = kBrands) {
+  vrx::tool::DataSetSpec data_set;
+  data_set.brands = brands;
+  data_set.products_per_brand = 4000;
+  data_set.value_history_per_product = 10;
+  data_set.movement_history_per_product = 30;
+  data_set.products_without_history_every = 0;
+  data_set.seed = 20261211;
+  data_set.user_name = kUser;
+  return data_set;
 }
 
 std::size_t records_per_brand(const vrx::tool::DataSetSpec& s) {
@@ -96,7 +96,7 @@ fs::path pristine_drive(std::size_t brands) {
   fs::remove_all(folder);
   std::cerr << "generating the data set into " << folder << " (once)..." << std::endl;
   const auto t0 = Clock::now();
-  const vrx::tool::GenerateResult r = vrx::tool::generate_data_set(folder, bench_spec(brands));
+  const vrx::tool::GenerateResult r = vrx::tool::generate_data_set(folder, bench_data_set(brands));
   if (!r.ok) {
     std::cerr << "generation failed: " << r.file << ": " << r.message << std::endl;
     std::abort();
@@ -273,12 +273,12 @@ std::int64_t count_all(const fs::path& drive) {
 // 164,000 records, so a smaller set shows what the file size changes.
 void BM_ExcluiThroughDravelScript(benchmark::State& state) {
   const auto brands = static_cast<std::size_t>(state.range(0));
-  const vrx::tool::DataSetSpec spec = bench_spec(brands);
+  const vrx::tool::DataSetSpec data_set = bench_data_set(brands);
   const std::string brand = vrx::tool::brand_code(middle_brand(brands));
   const fs::path cascade_drive = kBenchRoot / "work-cascade";
   const fs::path set_drive = kBenchRoot / "work-set-based";
   const std::string script = "type " + brand + "\nkey 13\nkey 13\n";
-  const auto expected = static_cast<std::int64_t>(records_per_brand(spec));
+  const auto expected = static_cast<std::int64_t>(records_per_brand(data_set));
 
   double cascade = 0, set_based = 0, total = 0;
   long peak_kib = 0;
@@ -291,7 +291,7 @@ void BM_ExcluiThroughDravelScript(benchmark::State& state) {
       return;
     }
     const std::int64_t deleted = before - count_all(cascade_drive);
-    if (deleted != expected || run.prompts != 0 || run.products != spec.products_per_brand) {
+    if (deleted != expected || run.prompts != 0 || run.products != data_set.products_per_brand) {
       state.SkipWithError(("deleted " + std::to_string(deleted) + " records, expected " +
                            std::to_string(expected))
                               .c_str());
