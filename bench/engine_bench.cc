@@ -16,10 +16,9 @@
 // Figures are in records per second (over CPU time for the first three, over
 // real time for the deletions); none is a pass/fail threshold. The peak
 // resident memory of the whole run is printed last.
+#include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
-
-#include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdio>
@@ -44,8 +43,8 @@ constexpr long long kMovementsPerProduct = 30;
 constexpr long long kFirstDeletedProduct = 10'000;
 constexpr long long kDeletedProducts = 3'334;  // 100,020 records
 
-const FileDescription kHistmov{"HISTMOV", "\\HISTMOV.VRX", kRecordLength,
-                               {{0, 21, false}, {21, 55, true}}};
+const FileDescription kHistmov{
+    "HISTMOV", "\\HISTMOV.VRX", kRecordLength, {{0, 21, false}, {21, 55, true}}};
 
 std::string primary_key(long long i) {
   char key[80];
@@ -153,8 +152,8 @@ void BM_ReadNext(benchmark::State& state) {
     }
     ++records;
   }
-  state.counters["records/s"] = benchmark::Counter(static_cast<double>(records),
-                                                   benchmark::Counter::kIsRate);
+  state.counters["records/s"] =
+      benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
   file->close();
 }
 BENCHMARK(BM_ReadNext)->ArgName("input_output")->Arg(0)->Arg(1)->MinTime(2.0);
@@ -169,8 +168,8 @@ void BM_Start(benchmark::State& state) {
     benchmark::DoNotOptimize(file->start(0, area));
     ++records;
   }
-  state.counters["records/s"] = benchmark::Counter(static_cast<double>(records),
-                                                   benchmark::Counter::kIsRate);
+  state.counters["records/s"] =
+      benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
   file->close();
 }
 BENCHMARK(BM_Start)->MinTime(2.0);
@@ -189,8 +188,8 @@ void BM_StartThenReadNext(benchmark::State& state) {
     if (!file->start(0, area).ok()) continue;
     while (file->read_next(area).ok() && area.compare(0, 6, key, 0, 6) == 0) ++records;
   }
-  state.counters["records/s"] = benchmark::Counter(static_cast<double>(records),
-                                                   benchmark::Counter::kIsRate);
+  state.counters["records/s"] =
+      benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
   file->close();
 }
 BENCHMARK(BM_StartThenReadNext)->ArgName("input_output")->Arg(0)->Arg(1)->MinTime(2.0);
@@ -204,8 +203,8 @@ void BM_ReadByKey(benchmark::State& state) {
     area.replace(0, 21, primary_key(static_cast<long long>(random() % kRecords)));
     if (file->read(area).ok()) ++records;
   }
-  state.counters["records/s"] = benchmark::Counter(static_cast<double>(records),
-                                                   benchmark::Counter::kIsRate);
+  state.counters["records/s"] =
+      benchmark::Counter(static_cast<double>(records), benchmark::Counter::kIsRate);
   file->close();
 }
 BENCHMARK(BM_ReadByKey)->ArgName("input_output")->Arg(0)->Arg(1)->MinTime(2.0);
@@ -231,13 +230,14 @@ void BM_DeleteSequence(benchmark::State& state) {
       }
     }
     file->commit();
-    engine_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    engine_seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     state.PauseTiming();
     file->close();
     engine_deleted = deleted;
     state.counters["records"] = static_cast<double>(deleted);
-    state.counters["records/s"] = benchmark::Counter(static_cast<double>(deleted),
-                                                     benchmark::Counter::kIsRate);
+    state.counters["records/s"] =
+        benchmark::Counter(static_cast<double>(deleted), benchmark::Counter::kIsRate);
     state.ResumeTiming();
   }
 }
@@ -272,8 +272,8 @@ void BM_SetBasedDelete(benchmark::State& state) {
     sqlite3_close(db);
     set_based_deleted = deleted;
     state.counters["records"] = static_cast<double>(deleted);
-    state.counters["records/s"] = benchmark::Counter(static_cast<double>(deleted),
-                                                     benchmark::Counter::kIsRate);
+    state.counters["records/s"] =
+        benchmark::Counter(static_cast<double>(deleted), benchmark::Counter::kIsRate);
     state.ResumeTiming();
   }
 }

@@ -23,7 +23,9 @@ namespace vrx {
 // Shows a status as its two characters and condition in test failures.
 inline void PrintTo(const FileStatus& status, std::ostream* out) {
   *out << '"' << status.code() << '"'
-       << (status.at_end() ? " at end" : status.invalid_key() ? " invalid key" : "");
+       << (status.at_end()        ? " at end"
+           : status.invalid_key() ? " invalid key"
+                                  : "");
 }
 
 }  // namespace vrx

@@ -120,9 +120,8 @@ std::string description_text(const FileDescription& d) {
   std::string text = "vrx indexed file " + std::to_string(kFormatVersion) + "; record length " +
                      std::to_string(d.record_length);
   for (std::size_t n = 0; n < d.keys.size(); ++n) {
-    text += "; key " + std::to_string(n) + " at " + std::to_string(d.keys[n].offset) +
-            " length " + std::to_string(d.keys[n].length) +
-            (d.keys[n].duplicates ? " duplicates" : "");
+    text += "; key " + std::to_string(n) + " at " + std::to_string(d.keys[n].offset) + " length " +
+            std::to_string(d.keys[n].length) + (d.keys[n].duplicates ? " duplicates" : "");
   }
   return text;
 }
@@ -151,12 +150,12 @@ std::string create_schema_sql(const FileDescription& d) {
       sql += "CREATE UNIQUE INDEX records_" + k + " ON records(" + k + ");\n";
     }
   }
-  sql += "INSERT INTO vrx_meta(name, value) VALUES('description', '" + description_text(d) +
-         "');\n";
+  sql +=
+      "INSERT INTO vrx_meta(name, value) VALUES('description', '" + description_text(d) + "');\n";
   sql += "PRAGMA application_id = " + std::to_string(static_cast<std::int32_t>(kApplicationId)) +
          ";\n";
-  sql += "PRAGMA user_version = " +
-         std::to_string(static_cast<std::int32_t>(description_tag(d))) + ";\n";
+  sql += "PRAGMA user_version = " + std::to_string(static_cast<std::int32_t>(description_tag(d))) +
+         ";\n";
   return sql;
 }
 
@@ -298,8 +297,8 @@ OpenedDatabase open_indexed_database(const std::filesystem::path& path,
   if (rc != SQLITE_ROW) {
     FileStatus status = rc == SQLITE_DONE ? FileStatus::conflicting_file()
                                           : failure_status(raw, rc, FailedStep::open);
-    std::string detail = rc == SQLITE_DONE ? "the file does not describe itself"
-                                           : failure_text(raw, rc);
+    std::string detail =
+        rc == SQLITE_DONE ? "the file does not describe itself" : failure_text(raw, rc);
     meta = Statement();
     return failed(status, detail);
   }

@@ -96,9 +96,8 @@ FileStatus SqliteIndexedFile::fill_batch(bool first) {
   batch_.watched = watch_.mark(batch_.mark);  // before the read transaction begins
   // A Start reads only the record it finds; reading on, the batches grow.
   // Without a watch every record is read afresh anyway: one at a time.
-  batch_limit_ = first || !batch_.watched
-                     ? 1
-                     : std::clamp<std::size_t>(batch_limit_ * 2, 4, max_batch_limit_);
+  batch_limit_ =
+      first || !batch_.watched ? 1 : std::clamp<std::size_t>(batch_limit_ * 2, 4, max_batch_limit_);
   KeyStatements& k = key_statements_[position_.key];
   Statement& rows = position_.at_start ? k.start_batch : k.next_batch;
   ResetOnExit reset(rows);

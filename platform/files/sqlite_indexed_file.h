@@ -121,7 +121,7 @@ class SqliteIndexedFile : public IndexedFile {
   Batch batch_;
   std::size_t batch_limit_ = 0;      // rows the next fill reads; grows while reading on
   std::size_t max_batch_limit_ = 1;  // bounded by memory: about 256 KiB of records
-  std::string scratch_key_;  // a key value being looked up or delivered
+  std::string scratch_key_;          // a key value being looked up or delivered
   // The record this handle holds locked from its last read (input-output).
   std::optional<std::int64_t> read_lock_;
   // Primary key and sequence of the record last delivered (input-output;

@@ -103,8 +103,9 @@ AdminResult create_file(const std::filesystem::path& path, const FileDescription
     }
   }
   sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &raw,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc =
+      sqlite3_open_v2(path.c_str(), &raw,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   Connection connection(raw);
   std::string error;
   if (rc != SQLITE_OK) {
@@ -190,8 +191,8 @@ AdminResult load_records(const std::filesystem::path& path, const FileDescriptio
           outcome = "record " + std::to_string(count + 1) +
                     ": a record with the same key exists already (" + sqlite3_errmsg(db) + ")";
         } else {
-          outcome = "record " + std::to_string(count + 1) + ": " +
-                    sqlite_detail::failure_text(db, rc);
+          outcome =
+              "record " + std::to_string(count + 1) + ": " + sqlite_detail::failure_text(db, rc);
         }
       }
       insert = Statement();

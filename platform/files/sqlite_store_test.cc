@@ -3,8 +3,8 @@
 #include "platform/files/sqlite_store.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -85,8 +85,7 @@ TEST(OpenStatus, TellsTheKindsOfUnusableFileApart) {
       {"zero length", [&](const auto& p) { write_bytes(p, ""); }, OpenMode::input, "30"},
       {"zero length, input-output", [&](const auto& p) { write_bytes(p, ""); },
        OpenMode::input_output, "30"},
-      {"random bytes", [&](const auto& p) { write_bytes(p, noise); }, OpenMode::input_output,
-       "30"},
+      {"random bytes", [&](const auto& p) { write_bytes(p, noise); }, OpenMode::input_output, "30"},
       {"truncated database",
        [&](const auto& p) {
          our_file(p, wanted);
@@ -208,9 +207,9 @@ TEST(Admin, LoadThenDumpGivesTheRecordsBackInKeyOrder) {
 
   // Key 1 has duplicates: equal keys in write (load) order.
   std::vector<std::string> by_group = records;
-  std::stable_sort(by_group.begin(), by_group.end(), [](const std::string& a, const std::string& b) {
-    return a.compare(4, 6, b, 4, 6) < 0;
-  });
+  std::stable_sort(
+      by_group.begin(), by_group.end(),
+      [](const std::string& a, const std::string& b) { return a.compare(4, 6, b, 4, 6) < 0; });
   EXPECT_EQ(testing::dump(first, d, 1), testing::concatenate(by_group));
 
   // dump | load | dump is the identity.
@@ -295,12 +294,9 @@ TEST(Admin, CheckFindsAKeyThatNoLongerMatchesItsRecord) {
 
 // A file shaped like the product file: five keys, four admitting duplicates.
 TEST(Deletion, LeavesNoKeyThatFindsTheRecordAndKeepsDuplicatesInWriteOrder) {
-  const FileDescription d = describe("\\Arquivos\\PRODUTO.VRX", 778,
-                                     {{0, 6, false},
-                                      {6, 18, true},
-                                      {24, 18, true},
-                                      {42, 46, true},
-                                      {88, 9, true}});
+  const FileDescription d =
+      describe("\\Arquivos\\PRODUTO.VRX", 778,
+               {{0, 6, false}, {6, 18, true}, {24, 18, true}, {42, 46, true}, {88, 9, true}});
   auto product = [](const char* code, const char* brand, char filler) {
     return make_record(778, {{0, code},
                              {6, std::string(18, filler)},
@@ -377,8 +373,8 @@ TEST(Deletion, FullDiskGivesStatus30AndLeavesTheFileSound) {
     FileStatus last;
     while ((last = opened.file->read_next(area)).ok() && (last = opened.file->remove(area)).ok()) {
     }
-    if (last.code() == "30") ::_exit(0);        // failed while deleting
-    if (last.code() != "10") ::_exit(3);        // something else went wrong
+    if (last.code() == "30") ::_exit(0);                    // failed while deleting
+    if (last.code() != "10") ::_exit(3);                    // something else went wrong
     ::_exit(opened.file->commit().code() == "30" ? 0 : 4);  // or when committing
   }
   int status = 0;

@@ -47,8 +47,7 @@ TEST(StatusMapping, TurnsSqliteCodesAndErrnoIntoStatuses) {
   };
   for (const MappingCase& c : cases) {
     SCOPED_TRACE("sqlite " + std::to_string(c.sqlite_code) + " errno " +
-                 std::to_string(c.os_errno) +
-                 (c.step == FailedStep::open ? " at open" : " later"));
+                 std::to_string(c.os_errno) + (c.step == FailedStep::open ? " at open" : " later"));
     FileStatus status = status_from_failure(c.step, c.sqlite_code, c.os_errno);
     EXPECT_EQ(status.code(), c.expected);
     EXPECT_EQ(status.condition(), Condition::none);
