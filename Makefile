@@ -45,7 +45,7 @@ bench: build
 # A demo data set under ./demo (the drive), shown as dumps.
 demo: build
 	$(BUILD)/vrx --drive $(DEMO_DRIVE) demo --force
-	@echo "== TABEMAR"; $(BUILD)/vrx --drive $(DEMO_DRIVE) dump TABEMAR | iconv -f WINDOWS-1252 -t UTF-8 | fold -w 31; echo
+	@echo "== TABEMAR"; $(BUILD)/vrx --drive $(DEMO_DRIVE) dump TABEMAR | fold -b -w 31 | iconv -f WINDOWS-1252 -t UTF-8; echo
 
 # The form on the demo data, driven by a script: look up a brand, delete its products.
 run: demo
