@@ -60,8 +60,8 @@ constexpr const char* kUser = "BENCH";
 // The brand deleted: one in the middle of the file.
 std::size_t middle_brand(std::size_t brands) { return brands / 2; }
 
-vrx::tool::DataSetSpec bench_data_set(std::size_t brands = kBrands) {
-  vrx::tool::DataSetSpec data_set;
+vrx::tool::DataSetPlan bench_data_set(std::size_t brands = kBrands) {
+  vrx::tool::DataSetPlan data_set;
   data_set.brands = brands;
   data_set.products_per_brand = 4000;
   data_set.value_history_per_product = 10;
@@ -72,7 +72,7 @@ vrx::tool::DataSetSpec bench_data_set(std::size_t brands = kBrands) {
   return data_set;
 }
 
-std::size_t records_per_brand(const vrx::tool::DataSetSpec& s) {
+std::size_t records_per_brand(const vrx::tool::DataSetPlan& s) {
   return s.products_per_brand *
          (1 + s.value_history_per_product + s.movement_history_per_product);
 }
@@ -273,7 +273,7 @@ std::int64_t count_all(const fs::path& drive) {
 // 164,000 records, so a smaller set shows what the file size changes.
 void BM_ExcluiThroughDravelScript(benchmark::State& state) {
   const auto brands = static_cast<std::size_t>(state.range(0));
-  const vrx::tool::DataSetSpec data_set = bench_data_set(brands);
+  const vrx::tool::DataSetPlan data_set = bench_data_set(brands);
   const std::string brand = vrx::tool::brand_code(middle_brand(brands));
   const fs::path cascade_drive = kBenchRoot / "work-cascade";
   const fs::path set_drive = kBenchRoot / "work-set-based";

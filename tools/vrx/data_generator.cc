@@ -178,35 +178,35 @@ std::string ean13(std::uint64_t body) {
 // Walks the history records of every product that has them, in key order.
 class HistoryWalk {
  public:
-  HistoryWalk(const DataSetSpec& spec, std::size_t per_product, std::uint64_t stream)
-      : spec_(spec), per_product_(per_product), stream_(stream) {}
+  HistoryWalk(const DataSetPlan& plan, std::size_t per_product, std::uint64_t stream)
+      : plan_(plan), per_product_(per_product), stream_(stream) {}
 
-  static bool has_history(const DataSetSpec& spec, std::size_t product_index) {
-    const std::size_t every = spec.products_without_history_every;
+  static bool has_history(const DataSetPlan& plan, std::size_t product_index) {
+    const std::size_t every = plan.products_without_history_every;
     return every == 0 || (product_index + 1) % every != 0;
   }
 
   // Moves to the next record: sets product(), brand(), index() and day().
   void advance() {
     if (started_ && ++index_ < per_product_) {
-      day_ += 1 + static_cast<std::int64_t>(draw(spec_.seed, stream_, product_, index_) % 9);
+      day_ += 1 + static_cast<std::int64_t>(draw(plan_.seed, stream_, product_, index_) % 9);
       return;
     }
     if (started_) ++product_;
     started_ = true;
-    while (!has_history(spec_, product_)) ++product_;
+    while (!has_history(plan_, product_)) ++product_;
     index_ = 0;
-    day_ = kFirstDay + static_cast<std::int64_t>(draw(spec_.seed, stream_, product_) % 400);
+    day_ = kFirstDay + static_cast<std::int64_t>(draw(plan_.seed, stream_, product_) % 400);
   }
 
   std::size_t product() const { return product_; }
-  std::size_t brand() const { return product_ / spec_.products_per_brand; }
-  std::size_t within_brand() const { return product_ % spec_.products_per_brand; }
+  std::size_t brand() const { return product_ / plan_.products_per_brand; }
+  std::size_t within_brand() const { return product_ % plan_.products_per_brand; }
   std::size_t index() const { return index_; }
   std::int64_t day() const { return day_; }
 
  private:
-  const DataSetSpec& spec_;
+  const DataSetPlan& plan_;
   std::size_t per_product_;
   std::uint64_t stream_;
   bool started_ = false;
@@ -215,9 +215,9 @@ class HistoryWalk {
   std::int64_t day_ = 0;
 };
 
-void write_history_key(Record& record, const HistoryWalk& walk, const DataSetSpec& spec,
+void write_history_key(Record& record, const HistoryWalk& walk, const DataSetPlan& plan,
                        std::uint64_t compl_2, std::uint64_t compl_3, std::uint64_t compl_4) {
-  record.set_text(layout::history::codipro, product_code(walk.brand(), walk.within_brand(), spec));
+  record.set_text(layout::history::codipro, product_code(walk.brand(), walk.within_brand(), plan));
   record.set_number(layout::history::compl_1, calendar_date(walk.day()));
   record.set_number(layout::history::compl_2, compl_2);
   record.set_number(layout::history::compl_3, compl_3);
@@ -249,8 +249,8 @@ std::string brand_code(std::size_t brand) {
   return code;
 }
 
-std::string product_code(std::size_t brand, std::size_t product, const DataSetSpec& spec) {
-  const std::size_t n = brand * spec.products_per_brand + product + 1;
+std::string product_code(std::size_t brand, std::size_t product, const DataSetPlan& plan) {
+  const std::size_t n = brand * plan.products_per_brand + product + 1;
   return std::to_string(1000000 + n % 1000000).substr(1);
 }
 
@@ -260,44 +260,44 @@ std::string brand_description(std::size_t brand) {
   return text;
 }
 
-DataSetSpec demo_spec() {
-  DataSetSpec spec;
-  spec.brands = 12;
-  spec.products_per_brand = 8;
-  spec.value_history_per_product = 4;
-  spec.movement_history_per_product = 6;
-  spec.products_without_history_every = 5;
-  return spec;
+DataSetPlan demo_plan() {
+  DataSetPlan plan;
+  plan.brands = 12;
+  plan.products_per_brand = 8;
+  plan.value_history_per_product = 4;
+  plan.movement_history_per_product = 6;
+  plan.products_without_history_every = 5;
+  return plan;
 }
 
-GenerateResult generate_data_set(const std::filesystem::path& drive, const DataSetSpec& spec) {
+GenerateResult generate_data_set(const std::filesystem::path& drive, const DataSetPlan& plan) {
   GenerateResult result;
-  if (spec.brands > kMaxBrands) {
+  if (plan.brands > kMaxBrands) {
     result.ok = false;
     result.message = "at most " + std::to_string(kMaxBrands) + " brands";
     return result;
   }
-  if (spec.brands * spec.products_per_brand > kMaxProducts) {
+  if (plan.brands * plan.products_per_brand > kMaxProducts) {
     result.ok = false;
     result.message = "at most " + std::to_string(kMaxProducts) + " products";
     return result;
   }
-  if (spec.value_history_per_product > 100000 || spec.movement_history_per_product > 100000) {
+  if (plan.value_history_per_product > 100000 || plan.movement_history_per_product > 100000) {
     result.ok = false;
     result.message = "at most 100000 history records of each kind per product";
     return result;
   }
 
   DataSetCounts& counts = result.counts;
-  counts.brands = spec.brands;
-  counts.products = spec.brands * spec.products_per_brand;
+  counts.brands = plan.brands;
+  counts.products = plan.brands * plan.products_per_brand;
   for (std::size_t p = 0; p < counts.products; ++p) {
-    if (!HistoryWalk::has_history(spec, p)) ++counts.products_without_history;
+    if (!HistoryWalk::has_history(plan, p)) ++counts.products_without_history;
   }
   const std::size_t with_history = counts.products - counts.products_without_history;
-  counts.value_history = with_history * spec.value_history_per_product;
-  counts.movement_history = with_history * spec.movement_history_per_product;
-  const std::string user = spec.user_name.empty() ? vantrexo::operator_user_name() : spec.user_name;
+  counts.value_history = with_history * plan.value_history_per_product;
+  counts.movement_history = with_history * plan.movement_history_per_product;
+  const std::string user = plan.user_name.empty() ? vantrexo::operator_user_name() : plan.user_name;
   counts.user_name = user.substr(0, layout::usuario::usu_nome.length);
   counts.user_name.erase(counts.user_name.find_last_not_of(' ') + 1);
   counts.folder =
@@ -311,14 +311,14 @@ GenerateResult generate_data_set(const std::filesystem::path& drive, const DataS
     const std::filesystem::path path = map_catalogue_path(description.catalogue_path, drive);
     std::error_code ec;
     const bool exists = std::filesystem::exists(path, ec);
-    if (exists && !spec.replace_existing) {
+    if (exists && !plan.replace_existing) {
       result.ok = false;
       result.file = description.name;
       result.message = "exists already at " + path.string();
       return result;
     }
     for (const std::filesystem::path& p : companions(path)) {
-      if (spec.replace_existing && std::filesystem::exists(p, ec) &&
+      if (plan.replace_existing && std::filesystem::exists(p, ec) &&
           !std::filesystem::remove(p, ec)) {
         result.ok = false;
         result.file = description.name;
@@ -328,7 +328,7 @@ GenerateResult generate_data_set(const std::filesystem::path& drive, const DataS
     }
   }
 
-  const DataSetSpec& s = spec;
+  const DataSetPlan& s = plan;
   std::vector<FileLoad> loads;
   loads.push_back({FileId::paramet, 1, [](Record& r) {
                      fill_spaces(r);
@@ -403,8 +403,8 @@ GenerateResult generate_data_set(const std::filesystem::path& drive, const DataS
     std::istream in(&records);
     std::size_t loaded = 0;
     LoadProgress progress;
-    if (spec.progress) {
-      progress = [&](std::size_t so_far) { spec.progress(description.name, so_far); };
+    if (plan.progress) {
+      progress = [&](std::size_t so_far) { plan.progress(description.name, so_far); };
     }
     const AdminResult outcome = load_records(map_catalogue_path(description.catalogue_path, drive),
                                              description, in, loaded, progress);

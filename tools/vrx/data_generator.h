@@ -2,15 +2,15 @@
 //
 // A data set has `brands` brands, each with `products_per_brand` products,
 // and each product (except every n-th, when asked) has its value-history and
-// movement-history records. Everything is derived from the spec and its
-// seed: the same spec gives the same bytes. Records are streamed into the
+// movement-history records. Everything is derived from the plan and its
+// seed: the same plan gives the same bytes. Records are streamed into the
 // engine's load in chunks, one transaction per file, so memory stays small
 // whatever the size of the set.
 //
 // Codes, so that callers can find what was generated:
 // - brand b (from 0) has the code brand_code(b): a letter and two digits,
 //   ascending with b ("A01", "A02", ..., "A99", "B00", ...);
-// - product j (from 0) of brand b has the code product_code(b, j, spec), six
+// - product j (from 0) of brand b has the code product_code(b, j, plan), six
 //   digits, ascending with (b, j) and unique; its PRO-COMPL-MARCA is j + 1,
 //   except that the very first product of the set has "000000";
 // - the history keys of a product are its code followed by fifteen digits,
@@ -29,7 +29,7 @@
 
 namespace vrx::tool {
 
-struct DataSetSpec {
+struct DataSetPlan {
   std::size_t brands = 12;
   std::size_t products_per_brand = 8;
   std::size_t value_history_per_product = 4;     // HISTVAL records
@@ -69,16 +69,16 @@ inline constexpr std::size_t kMaxBrands = 2599;
 inline constexpr std::size_t kMaxProducts = 999999;
 
 std::string brand_code(std::size_t brand);
-std::string product_code(std::size_t brand, std::size_t product, const DataSetSpec& spec);
+std::string product_code(std::size_t brand, std::size_t product, const DataSetPlan& plan);
 // The brand description (Windows-1252, at most 25 characters), unique per brand.
 std::string brand_description(std::size_t brand);
 
 // The demo set: a dozen brands of eight products, every fifth product
 // without histories.
-DataSetSpec demo_spec();
+DataSetPlan demo_plan();
 
 // Writes PARAMET, USUARIO, TABEMAR, PRODUTO, HISTVAL and HISTMOV under `drive`.
-GenerateResult generate_data_set(const std::filesystem::path& drive, const DataSetSpec& spec);
+GenerateResult generate_data_set(const std::filesystem::path& drive, const DataSetPlan& plan);
 
 }  // namespace vrx::tool
 

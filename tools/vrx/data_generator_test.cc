@@ -103,17 +103,17 @@ TEST(VrxDemo, MakesSixSoundFilesWithTheExpectedContents) {
   EXPECT_EQ(drive.vrx({"check", "HISTMOV"}).exit_code, 0);
 }
 
-TEST(DataGenerator, CodesAndHistoriesFollowTheSpecAndTheSeed) {
-  DataSetSpec spec;
-  spec.brands = 3;
-  spec.products_per_brand = 5;
-  spec.value_history_per_product = 2;
-  spec.movement_history_per_product = 3;
-  spec.products_without_history_every = 4;
-  spec.seed = 7;
-  spec.user_name = "teste";
+TEST(DataGenerator, CodesAndHistoriesFollowThePlanAndTheSeed) {
+  DataSetPlan plan;
+  plan.brands = 3;
+  plan.products_per_brand = 5;
+  plan.value_history_per_product = 2;
+  plan.movement_history_per_product = 3;
+  plan.products_without_history_every = 4;
+  plan.seed = 7;
+  plan.user_name = "teste";
   TempDrive drive;
-  const GenerateResult result = generate_data_set(drive.path(), spec);
+  const GenerateResult result = generate_data_set(drive.path(), plan);
   ASSERT_TRUE(result.ok) << result.file << ": " << result.message;
   EXPECT_EQ(result.counts.products, 15u);
   EXPECT_EQ(result.counts.products_without_history, 3u);  // the 4th, 8th and 12th
@@ -125,7 +125,7 @@ TEST(DataGenerator, CodesAndHistoriesFollowTheSpecAndTheSeed) {
   ASSERT_EQ(by_brand.size(), 15u);
   for (std::size_t p = 0; p < by_brand.size(); ++p) {
     EXPECT_EQ(field(by_brand[p], layout::produto::pro_codimar), brand_code(p / 5));
-    EXPECT_EQ(field(by_brand[p], layout::produto::pro_codipro), product_code(p / 5, p % 5, spec));
+    EXPECT_EQ(field(by_brand[p], layout::produto::pro_codipro), product_code(p / 5, p % 5, plan));
   }
 
   for (const char* name : {"HISTVAL", "HISTMOV"}) {
@@ -138,16 +138,16 @@ TEST(DataGenerator, CodesAndHistoriesFollowTheSpecAndTheSeed) {
     }
     const int expected = std::string(name) == "HISTVAL" ? 2 : 3;
     for (std::size_t p = 0; p < 15; ++p) {
-      const std::string code = product_code(p / 5, p % 5, spec);
+      const std::string code = product_code(p / 5, p % 5, plan);
       EXPECT_EQ(per_product[code], (p + 1) % 4 == 0 ? 0 : expected) << code;
     }
   }
 
   TempDrive same;
   TempDrive other;
-  ASSERT_TRUE(generate_data_set(same.path(), spec).ok);
-  spec.seed = 8;
-  ASSERT_TRUE(generate_data_set(other.path(), spec).ok);
+  ASSERT_TRUE(generate_data_set(same.path(), plan).ok);
+  plan.seed = 8;
+  ASSERT_TRUE(generate_data_set(other.path(), plan).ok);
   EXPECT_EQ(records(same, "HISTMOV"), records(drive, "HISTMOV"));
   EXPECT_NE(records(other, "HISTMOV"), records(drive, "HISTMOV"));
 }

@@ -12,39 +12,39 @@ CLI::App* setup_demo(CLI::App& app, DemoOptions& options) {
       "demo",
       "Create a demo data set: brands, products with value and movement histories, a "
       "parameter record and the operator's user record");
-  DataSetSpec& spec = options.spec;
-  sub->add_flag("--force", spec.replace_existing, "Replace the six files when they exist");
-  sub->add_option("--brands", spec.brands, "Number of brands")
+  DataSetPlan& plan = options.plan;
+  sub->add_flag("--force", plan.replace_existing, "Replace the six files when they exist");
+  sub->add_option("--brands", plan.brands, "Number of brands")
       ->capture_default_str()
       ->check(CLI::Range(std::size_t{0}, kMaxBrands));
-  sub->add_option("--products", spec.products_per_brand, "Products per brand")
+  sub->add_option("--products", plan.products_per_brand, "Products per brand")
       ->capture_default_str();
-  sub->add_option("--value-history", spec.value_history_per_product,
+  sub->add_option("--value-history", plan.value_history_per_product,
                   "Value-history records per product")
       ->capture_default_str();
-  sub->add_option("--movement-history", spec.movement_history_per_product,
+  sub->add_option("--movement-history", plan.movement_history_per_product,
                   "Movement-history records per product")
       ->capture_default_str();
-  sub->add_option("--without-history-every", spec.products_without_history_every,
+  sub->add_option("--without-history-every", plan.products_without_history_every,
                   "Every n-th product has no history records (0: none)")
       ->capture_default_str();
-  sub->add_option("--seed", spec.seed, "Seed of the generated values")->capture_default_str();
+  sub->add_option("--seed", plan.seed, "Seed of the generated values")->capture_default_str();
   return sub;
 }
 
 int run_demo(const DemoOptions& options, const CommandContext& context) {
-  DataSetSpec spec = options.spec;
+  DataSetPlan plan = options.plan;
   if (context.err_is_terminal) {
-    spec.progress = [&](std::string_view name, std::size_t records) {
+    plan.progress = [&](std::string_view name, std::size_t records) {
       context.err << "\rvrx: " << name << ": " << records << " records" << std::flush;
     };
   }
-  const GenerateResult generated = generate_data_set(context.drive(), spec);
+  const GenerateResult generated = generate_data_set(context.drive(), plan);
   if (context.err_is_terminal) context.err << "\r\x1b[K" << std::flush;
   if (!generated.ok) {
     if (generated.file.empty()) return context.report("demo: " + generated.message, kExitFailure);
     std::string message = generated.message;
-    if (!options.spec.replace_existing && message.starts_with("exists already")) {
+    if (!options.plan.replace_existing && message.starts_with("exists already")) {
       message += " (--force replaces the demo files)";
     }
     return context.report(generated.file, message, kExitFailure);

@@ -14,7 +14,7 @@ class App;
 namespace vrx::tool {
 
 struct DemoOptions {
-  DataSetSpec spec = demo_spec();
+  DataSetPlan plan = demo_plan();
 };
 
 CLI::App* setup_demo(CLI::App& app, DemoOptions& options);
