@@ -24,8 +24,8 @@ std::string batch_sql(std::size_t key, bool duplicates, bool at_start) {
          " ORDER BY " + k + " LIMIT ?3";
 }
 
-// The handle of this thread whose group of deletions is open, if any.
-thread_local SqliteIndexedFile* group_holder = nullptr;
+// The handles of this thread whose group of deletions is open.
+thread_local std::vector<SqliteIndexedFile*> open_groups;
 
 }  // namespace
 
@@ -123,10 +123,44 @@ FileStatus SqliteIndexedFile::commit_if_due() {
   if (!deferred_failure_.ok()) {
     return std::exchange(deferred_failure_, FileStatus::success());
   }
-  if (in_group_ && std::chrono::steady_clock::now() - group_began_ >= kGroupCommitDelay) {
-    return end_group();
+  // Every group of the thread is due 20 ms after its first delete, whichever
+  // file the program works on now.
+  FileStatus status;
+  const auto now = std::chrono::steady_clock::now();
+  const std::vector<SqliteIndexedFile*> groups = open_groups;
+  for (SqliteIndexedFile* group : groups) {
+    if (now - group->group_began_ < kGroupCommitDelay) continue;
+    if (group == this) {
+      status = end_group();
+    } else {
+      group->end_group_for_another();
+    }
   }
-  return FileStatus::success();
+  return status;
+}
+
+int SqliteIndexedFile::begin_group() {
+  sqlite3* db = connection_.get();
+  sqlite3_busy_timeout(db, 0);
+  int rc = begin_group_.step();
+  begin_group_.reset();
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  if ((rc & 0xFF) == SQLITE_BUSY) {
+    // Another program is writing to this file. Wait for it only after
+    // committing this thread's other groups, so that no program waits for a
+    // write lock while it holds another: two programs deleting from the
+    // same files in different orders never wait for each other.
+    const std::vector<SqliteIndexedFile*> groups = open_groups;
+    for (SqliteIndexedFile* group : groups) group->end_group_for_another();
+    rc = begin_group_.step();
+    begin_group_.reset();
+  }
+  if (rc == SQLITE_DONE) {
+    in_group_ = true;
+    open_groups.push_back(this);
+    group_began_ = std::chrono::steady_clock::now();
+  }
+  return rc;
 }
 
 void SqliteIndexedFile::end_group_for_another() {
@@ -139,7 +173,7 @@ FileStatus SqliteIndexedFile::end_group() {
   if (!in_group_) {
     return FileStatus::success();
   }
-  if (group_holder == this) group_holder = nullptr;
+  std::erase(open_groups, this);
   FileStatus status;
   int rc = commit_group_.step();
   commit_group_.reset();
@@ -352,16 +386,10 @@ FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
       }
     };
     if (!in_group_) {
-      if (group_holder != nullptr && group_holder != this) group_holder->end_group_for_another();
-      int rc = begin_group_.step();
-      begin_group_.reset();
-      if (rc != SQLITE_DONE) {
+      if (int rc = begin_group(); rc != SQLITE_DONE) {
         give_back_lock();
         return fail(rc);
       }
-      in_group_ = true;
-      group_holder = this;
-      group_began_ = std::chrono::steady_clock::now();
     }
     int rc;
     {

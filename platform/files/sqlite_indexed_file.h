@@ -6,11 +6,12 @@
 // transaction, which is committed at the latest kGroupCommitDelay after that
 // delete (checked on every operation), on commit() and on close(). The locks
 // of deleted records are kept until their deletion is committed. Outside a
-// group no transaction stays open between calls. A thread has at most one
-// group open: beginning a group on one file first commits the group open on
-// another, so a program never waits for a file's write lock while holding
-// another's, and two programs deleting from the same files in different
-// orders cannot wait for each other.
+// group no transaction stays open between calls. A thread may have a group
+// open on several files at once (the deletion works on three in turn), but
+// it never waits for a file's write lock while it holds another's: when a
+// group cannot begin at once, the thread's other groups are committed first.
+// So two programs deleting from the same files in different orders cannot
+// wait for each other.
 //
 // Read next fetches the following records in small batches (one SQLite read
 // transaction per batch, not per record). A record from a batch is delivered
@@ -87,6 +88,10 @@ class SqliteIndexedFile : public IndexedFile {
   FileStatus fail(int rc);
   FileStatus commit_if_due();
   FileStatus end_group();
+  // Opens this handle's group: BEGIN IMMEDIATE, waiting for another
+  // program's write lock only after committing the thread's other groups.
+  // Returns SQLite's code.
+  int begin_group();
   // Commits this handle's group because another handle of the thread begins
   // one; a failure is reported by this handle's next operation.
   void end_group_for_another();
