@@ -80,7 +80,8 @@ std::size_t records_per_brand(const vrx::tool::DataSetPlan& s) {
 const fs::path kBenchRoot = fs::path(VANTREXO_BINARY_DIR) / "bench-cache";
 
 fs::path pristine_folder(std::size_t brands) {
-  return kBenchRoot / ("cascade-" + std::to_string(brands) + "x4000x10x30");
+  return kBenchRoot / ("cascade-" + std::to_string(brands) + "x4000x10x30-v" +
+                       std::to_string(vrx::tool::kGeneratorVersion));
 }
 
 fs::path file_path(const fs::path& drive, FileId file) {

@@ -29,6 +29,10 @@
 
 namespace vrx::tool {
 
+// Changes whenever the same plan would give other bytes, so that caches of
+// generated data sets can tell a stale set from a current one.
+inline constexpr int kGeneratorVersion = 2;
+
 struct DataSetPlan {
   std::size_t brands = 12;
   std::size_t products_per_brand = 8;
