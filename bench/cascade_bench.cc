@@ -21,12 +21,10 @@
 //   form services.
 //
 // Run with: cascade_bench [--benchmark_repetitions=N]
+#include <benchmark/benchmark.h>
 #include <sqlite3.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdio>
@@ -73,8 +71,7 @@ vrx::tool::DataSetPlan bench_data_set(std::size_t brands = kBrands) {
 }
 
 std::size_t records_per_brand(const vrx::tool::DataSetPlan& s) {
-  return s.products_per_brand *
-         (1 + s.value_history_per_product + s.movement_history_per_product);
+  return s.products_per_brand * (1 + s.value_history_per_product + s.movement_history_per_product);
 }
 
 const fs::path kBenchRoot = fs::path(VANTREXO_BINARY_DIR) / "bench-cache";
@@ -103,8 +100,8 @@ fs::path pristine_drive(std::size_t brands) {
     std::abort();
   }
   std::ofstream(stamp) << "ok\n";
-  std::cerr << "generated in " << std::chrono::duration<double>(Clock::now() - t0).count()
-            << " s" << std::endl;
+  std::cerr << "generated in " << std::chrono::duration<double>(Clock::now() - t0).count() << " s"
+            << std::endl;
   return folder;
 }
 
@@ -128,6 +125,16 @@ struct ChildRun {
   std::size_t products = 0;    // products shown while deleting
   std::string failure;
 };
+
+// VmHWM of a running process, in KiB. (The rusage of a child forked from
+// this process would count this process's own pages as well.)
+long peak_resident_kib(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("VmHWM:")) return std::stol(line.substr(6));
+  }
+  return 0;
+}
 
 // Runs dravel-script on `drive` with `script`, reading its transcript as it
 // comes to time the deletion.
@@ -159,7 +166,9 @@ ChildRun run_dravel_script(const fs::path& drive, const std::string& script) {
   if (write(to_child[1], script.data(), script.size()) != static_cast<ssize_t>(script.size())) {
     run.failure = "could not write the script";
   }
-  close(to_child[1]);
+  // The script's end (which closes the form) is sent only once the deletion
+  // has ended and the child's peak memory has been read.
+  bool script_open = true;
 
   std::size_t ds_mar_lines = 0;
   Clock::time_point cascade_start{}, cascade_end{};
@@ -177,17 +186,21 @@ ChildRun run_dravel_script(const fs::path& drive, const std::string& script) {
       if (line.starts_with("text Ds_MAR ") && ++ds_mar_lines == 2) cascade_start = now;
       if (line.starts_with("caption Frm_Dsp ") && line != "caption Frm_Dsp \"\"") ++run.products;
       if (line.starts_with("msgbox 36 ")) ++run.prompts;
-      if (line.starts_with("msgbox 48 ")) cascade_end = now;
+      if (line.starts_with("msgbox 48 ")) {
+        cascade_end = now;
+        run.peak_kib = peak_resident_kib(pid);
+        close(to_child[1]);
+        script_open = false;
+      }
     }
     pending.erase(0, at);
   }
+  if (script_open) close(to_child[1]);
   close(from_child[0]);
   int raw = 0;
-  rusage usage{};
-  wait4(pid, &raw, 0, &usage);
+  waitpid(pid, &raw, 0);
   run.total_seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.peak_kib = usage.ru_maxrss;  // kilobytes on Linux: the child's high-water mark
   if (cascade_start == Clock::time_point{} || cascade_end == Clock::time_point{}) {
     run.failure = "the transcript shows no complete deletion";
   } else {
@@ -293,9 +306,9 @@ void BM_ExcluiThroughDravelScript(benchmark::State& state) {
     }
     const std::int64_t deleted = before - count_all(cascade_drive);
     if (deleted != expected || run.prompts != 0 || run.products != data_set.products_per_brand) {
-      state.SkipWithError(("deleted " + std::to_string(deleted) + " records, expected " +
-                           std::to_string(expected))
-                              .c_str());
+      state.SkipWithError(
+          ("deleted " + std::to_string(deleted) + " records, expected " + std::to_string(expected))
+              .c_str());
       return;
     }
     state.SetIterationTime(run.cascade_seconds);
