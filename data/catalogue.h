@@ -15,9 +15,9 @@ namespace dravel {
 // In the order the files are declared and opened.
 enum class FileId : std::size_t { paramet, usuario, tabemar, produto, histmov, histval };
 inline constexpr std::size_t kFileCount = 6;
-inline constexpr std::array<FileId, kFileCount> kAllFiles = {
-    FileId::paramet, FileId::usuario, FileId::tabemar,
-    FileId::produto, FileId::histmov, FileId::histval};
+inline constexpr std::array<FileId, kFileCount> kAllFiles = {FileId::paramet, FileId::usuario,
+                                                             FileId::tabemar, FileId::produto,
+                                                             FileId::histmov, FileId::histval};
 
 const vrx::FileDescription& describe(FileId file);
 // The mode this program opens the file in.

@@ -3,13 +3,12 @@
 namespace dravel {
 
 DataFiles::DataFiles(vantrexo::FixedText<2>& status)
-    : status_(status),
-      records_{Record(describe(FileId::paramet).record_length),
-               Record(describe(FileId::usuario).record_length),
-               Record(describe(FileId::tabemar).record_length),
-               Record(describe(FileId::produto).record_length),
-               Record(describe(FileId::histmov).record_length),
-               Record(describe(FileId::histval).record_length)} {}
+    : status_(status), records_{Record(describe(FileId::paramet).record_length),
+                                Record(describe(FileId::usuario).record_length),
+                                Record(describe(FileId::tabemar).record_length),
+                                Record(describe(FileId::produto).record_length),
+                                Record(describe(FileId::histmov).record_length),
+                                Record(describe(FileId::histval).record_length)} {}
 
 DataFiles::~DataFiles() {
   for (auto& h : handles_) {

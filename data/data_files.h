@@ -33,7 +33,7 @@ class DataFiles {
   // Opens in the catalogue's mode for this program.
   vrx::FileStatus open(FileId file);
   vrx::FileStatus close(FileId file);
-  vrx::FileStatus read(FileId file);  // by the primary key in the record area
+  vrx::FileStatus read(FileId file);                    // by the primary key in the record area
   vrx::FileStatus start(FileId file, std::size_t key);  // not less than, full key length
   vrx::FileStatus read_next(FileId file);
   vrx::FileStatus unlock(FileId file);

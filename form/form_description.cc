@@ -112,7 +112,9 @@ std::array<ControlDescription, 9> controls() {
   frame7.object_id = ids::frame7;
   frame7.container = ids::form;
   frame7.x = 8, frame7.y = 70, frame7.width = 226, frame7.height = 42;
-  frame7.text = " Marca a Serem Exclu\xED""dos os Produtos";
+  frame7.text =
+      " Marca a Serem Exclu\xED"
+      "dos os Produtos";
   frame7.font = kTahomaBold;
   frame7.foreground = kWindowText;
   frame7.background = kButtonFace;
@@ -139,7 +141,8 @@ std::array<ControlDescription, 9> controls() {
   static66.x = 50, static66.y = 7, static66.width = 348, static66.height = 30;
   static66.text =
       "A execu\xE7\xE3o dessa rotina exclui todos os produtos, hist\xF3ricos de valores e de "
-      "movimenta\xE7\xF5""es da marca selecionada.";
+      "movimenta\xE7\xF5"
+      "es da marca selecionada.";
   static66.font = kTahomaBold;
   static66.foreground = Colour::of(0, 0, 0);
   static66.background = kBeige;

@@ -1,13 +1,13 @@
 // Record locks between programs: two handles in one process behave as two
 // programs, and so do two processes.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <future>
 #include <thread>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/files/engine_test_support.h"
 #include "platform/files/sqlite_store.h"

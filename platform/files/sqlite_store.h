@@ -54,8 +54,7 @@ using LoadProgress = std::function<void(std::size_t records)>;
 // a duplicate primary (or unique alternate) key rejects the whole load, and
 // the message names the record's number (from 1). `loaded` gets the count.
 AdminResult load_records(const std::filesystem::path& path, const FileDescription& description,
-                         std::istream& in, std::size_t& loaded,
-                         const LoadProgress& progress = {});
+                         std::istream& in, std::size_t& loaded, const LoadProgress& progress = {});
 
 // Writes every record in the order of key `key`, concatenated.
 AdminResult dump_records(const std::filesystem::path& path, const FileDescription& description,

@@ -44,8 +44,8 @@ struct ControlDescription {
   std::int32_t object_id = 0;
   std::int32_t container = 0;  // object id of the form or frame holding it
   int x = 0, y = 0, width = 0, height = 0;
-  std::string_view text;     // caption or initial text (Windows-1252)
-  std::string_view picture;  // bitmap resource name, any letter case
+  std::string_view text;       // caption or initial text (Windows-1252)
+  std::string_view picture;    // bitmap resource name, any letter case
   std::size_t max_length = 0;  // text boxes and display fields: the format's width
   Font font;
   Colour foreground;

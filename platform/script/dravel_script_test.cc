@@ -1,11 +1,10 @@
 // dravel-script end to end: the built executable, the real program and the
 // real engine on small data files under a temporary drive. Each test checks
 // the transcript and then the data files record by record.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -81,8 +80,8 @@ class DravelScriptTest : public ::testing::Test {
 
     load(FileId::paramet, {record_of(FileId::paramet, "1")});
     load(FileId::usuario, {record_of(FileId::usuario, kUser)});
-    load(FileId::tabemar, {record_of(FileId::tabemar, "A01Marca Um"),
-                           record_of(FileId::tabemar, "B02Marca Dois")});
+    load(FileId::tabemar,
+         {record_of(FileId::tabemar, "A01Marca Um"), record_of(FileId::tabemar, "B02Marca Dois")});
     load(FileId::produto, {product("000010", "A01", "000001", "Produto dez"),
                            product("000011", "A01", "000002", "Produto onze"),
                            product("000020", "B02", "000001", "Produto vinte")});
@@ -106,7 +105,8 @@ class DravelScriptTest : public ::testing::Test {
     for (const auto& r : records) bytes += r;
     std::istringstream in(bytes);
     std::size_t loaded = 0;
-    const vrx::AdminResult result = vrx::load_records(path(file), dravel::describe(file), in, loaded);
+    const vrx::AdminResult result =
+        vrx::load_records(path(file), dravel::describe(file), in, loaded);
     ASSERT_TRUE(result.ok) << result.message;
   }
 
@@ -134,10 +134,10 @@ class DravelScriptTest : public ::testing::Test {
   ScriptRun run(const std::string& script) {
     const fs::path in = drive_ / "script.txt", out = drive_ / "out.txt", err = drive_ / "err.txt";
     std::ofstream(in, std::ios::binary) << script;
-    const std::string command = "VANTREXO_DRIVE='" + drive_.string() + "' VANTREXO_USUARIO=" +
-                                kUser + " '" VANTREXO_BINARY_DIR "/dravel-script' < '" +
-                                in.string() + "' > '" + out.string() + "' 2> '" + err.string() +
-                                "'";
+    const std::string command = "VANTREXO_DRIVE='" + drive_.string() +
+                                "' VANTREXO_USUARIO=" + kUser +
+                                " '" VANTREXO_BINARY_DIR "/dravel-script' < '" + in.string() +
+                                "' > '" + out.string() + "' 2> '" + err.string() + "'";
     const int raw = std::system(command.c_str());
     ScriptRun r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -163,7 +163,8 @@ TEST_F(DravelScriptTest, AKeyboardRunDeletesTheBrandsProductsAndTheirHistories) 
             "refresh Frm_Dsp\n"
             "caption Frm_Dsp \"\"\n"
             "refresh Frm_Dsp\n"
-            "msgbox 48 \"Fim da Elimina\xC3\xA7\xC3\xB5""es !!!\" -> 1\n"
+            "msgbox 48 \"Fim da Elimina\xC3\xA7\xC3\xB5"
+            "es !!!\" -> 1\n"
             "close\n");
   EXPECT_EQ(r.err, "");
   EXPECT_THAT(keys(FileId::produto), ElementsAre("000020"));
@@ -173,8 +174,9 @@ TEST_F(DravelScriptTest, AKeyboardRunDeletesTheBrandsProductsAndTheirHistories) 
 }
 
 TEST_F(DravelScriptTest, TheSearchButtonTakesTheCodeTheLookupLeaves) {
-  const ScriptRun r = run("lookup B02\nclick Command1\nlookup none\nclick Command1\n"
-                          "lookup B02\nclick Command1\nkey 13\nkey 13\n");
+  const ScriptRun r =
+      run("lookup B02\nclick Command1\nlookup none\nclick Command1\n"
+          "lookup B02\nclick Command1\nkey 13\nkey 13\n");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "focus Ed_CODIMAR\n"
@@ -203,7 +205,8 @@ TEST_F(DravelScriptTest, TheSearchButtonTakesTheCodeTheLookupLeaves) {
             "refresh Frm_Dsp\n"
             "caption Frm_Dsp \"\"\n"
             "refresh Frm_Dsp\n"
-            "msgbox 48 \"Fim da Elimina\xC3\xA7\xC3\xB5""es !!!\" -> 1\n"
+            "msgbox 48 \"Fim da Elimina\xC3\xA7\xC3\xB5"
+            "es !!!\" -> 1\n"
             "close\n");
   EXPECT_THAT(keys(FileId::produto), ElementsAre("000010", "000011"));
   EXPECT_THAT(keys(FileId::histval), ElementsAre("000010201901010001001", "000010201902010001001",
@@ -259,7 +262,8 @@ TEST_F(LockedProductTest, YesReadsAgainAndNoEndsTheRunLeavingTheRestInPlace) {
             "msgbox 36 \"Registro sendo acessado. Tenta novamente ?\" -> 7\n"
             "caption Frm_Dsp \"\"\n"
             "refresh Frm_Dsp\n"
-            "msgbox 48 \"Fim da Elimina\xC3\xA7\xC3\xB5""es !!!\" -> 1\n"
+            "msgbox 48 \"Fim da Elimina\xC3\xA7\xC3\xB5"
+            "es !!!\" -> 1\n"
             "close\n");
   held_->close();
   held_.reset();

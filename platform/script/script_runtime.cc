@@ -263,8 +263,7 @@ void ScriptRuntime::route(std::size_t control, std::int32_t event, EventParams* 
     Depth& operator=(const Depth&) = delete;
   } depth(depth_);
   try {
-    (*entry_)(objects_, controls_[control].description->object_id, event, params, copy_back,
-              block);
+    (*entry_)(objects_, controls_[control].description->object_id, event, params, copy_back, block);
   } catch (const RunStopped&) {
     // The program let the stop through; the run ends here.
   }
@@ -401,8 +400,8 @@ bool ScriptRuntime::message_box(Invocation& call) {
         set_result(call, kAnswerNo);
         diagnostics_ << "dravel-script: ";
         if (line_number_ > 0) diagnostics_ << "line " << line_number_ << ": ";
-        diagnostics_ << "no answer queued for the Yes/No box " << quoted(text)
-                     << "; stopping" << std::endl;
+        diagnostics_ << "no answer queued for the Yes/No box " << quoted(text) << "; stopping"
+                     << std::endl;
         throw RunStopped{};
       }
       answer = answers_.front();

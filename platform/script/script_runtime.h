@@ -115,8 +115,8 @@ class ScriptRuntime final : public FormServices {
   // focus events asked for inside it, then the close.
   void raise(std::size_t control, std::int32_t event, EventParams* params = nullptr,
              CopyBackArea* copy_back = nullptr, KeyEventBlock* block = nullptr);
-  void route(std::size_t control, std::int32_t event, EventParams* params,
-             CopyBackArea* copy_back, KeyEventBlock* block);
+  void route(std::size_t control, std::int32_t event, EventParams* params, CopyBackArea* copy_back,
+             KeyEventBlock* block);
   // Moves the focus inside the form and raises lost focus then got focus.
   void move_focus(std::size_t to);
   // The form goes away: the close line, then the form-closed event.

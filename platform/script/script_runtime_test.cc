@@ -72,7 +72,8 @@ struct StubProgram {
   RoutingEntry entry() {
     return [this](const ObjectTable& objects, std::int32_t object_id, std::int32_t event_id,
                   EventParams* params, CopyBackArea* copy_back_area, KeyEventBlock* block) {
-      const std::string key = std::string(module.find(object_id)->name) + " " + event_name(event_id);
+      const std::string key =
+          std::string(module.find(object_id)->name) + " " + event_name(event_id);
       events.push_back(key);
       const bool button = object_id == dravel::ids::bt_exc || object_id == dravel::ids::command1;
       if (event_id == event_id::form_opened) w_enter = 'E';
@@ -104,8 +105,7 @@ struct StubProgram {
     return result;
   }
   bool invoke(const ObjectTable& objects, std::size_t position, std::int64_t member,
-              std::vector<InvokeArgument> arguments = {},
-              InvokeKind kind = InvokeKind::method) {
+              std::vector<InvokeArgument> arguments = {}, InvokeKind kind = InvokeKind::method) {
     Invocation call;
     call.object = objects[position];
     call.member = member;
@@ -116,8 +116,8 @@ struct StubProgram {
   void set_text(const ObjectTable& objects, std::size_t position, std::string_view text) {
     const std::string t = padded(text, kControlTextWidth);
     guarded("set_text", [&] {
-      return form->set_text(objects[position], std::span<const char, kControlTextWidth>(
-                                                   t.data(), kControlTextWidth));
+      return form->set_text(objects[position],
+                            std::span<const char, kControlTextWidth>(t.data(), kControlTextWidth));
     });
   }
   std::string get_text(const ObjectTable& objects, std::size_t position) {
@@ -169,11 +169,11 @@ TEST_F(ScriptRuntimeTest, TabCyclesTheTabStopsAndShiftTabGoesBack) {
             "focus Ed_CODIMAR\nfocus Bt_EXC\nfocus Command1\nfocus Ed_CODIMAR\nfocus Command1\n"
             "close\n");
   EXPECT_THAT(stub_.events,
-              ElementsAre("DRAVEL_MARKS opened",                                               //
-                          "DRAVEL_MARKS key", "Ed_CODIMAR lost", "Bt_EXC got",                 //
-                          "DRAVEL_MARKS key", "Bt_EXC lost", "Command1 got",                   //
-                          "DRAVEL_MARKS key", "Command1 lost", "Ed_CODIMAR got",               //
-                          "DRAVEL_MARKS key", "Ed_CODIMAR lost", "Command1 got",               //
+              ElementsAre("DRAVEL_MARKS opened",                                  //
+                          "DRAVEL_MARKS key", "Ed_CODIMAR lost", "Bt_EXC got",    //
+                          "DRAVEL_MARKS key", "Bt_EXC lost", "Command1 got",      //
+                          "DRAVEL_MARKS key", "Command1 lost", "Ed_CODIMAR got",  //
+                          "DRAVEL_MARKS key", "Ed_CODIMAR lost", "Command1 got",  //
                           "DRAVEL_MARKS closed"));
 }
 
@@ -187,12 +187,12 @@ TEST_F(ScriptRuntimeTest, TheKeyCodeCopiedBackIsTheOneActedOn) {
   const Outcome r = run("type 001\nkey 13\nkey 13\nkey 32 1\nclick Ed_CODIMAR\nkey 13 2\n");
   EXPECT_EQ(r.out, "focus Ed_CODIMAR\nfocus Bt_EXC\nfocus Ed_CODIMAR\nfocus Bt_EXC\nclose\n");
   EXPECT_THAT(stub_.events,
-              ElementsAre("DRAVEL_MARKS opened",                                  //
-                          "DRAVEL_MARKS key", "Ed_CODIMAR lost", "Bt_EXC got",    //
-                          "DRAVEL_MARKS key", "Bt_EXC click",                     //
-                          "DRAVEL_MARKS key", "Bt_EXC click",                     //
-                          "Bt_EXC lost", "Ed_CODIMAR got", "Ed_CODIMAR click",    //
-                          "DRAVEL_MARKS key", "Ed_CODIMAR lost", "Bt_EXC got",    //
+              ElementsAre("DRAVEL_MARKS opened",                                //
+                          "DRAVEL_MARKS key", "Ed_CODIMAR lost", "Bt_EXC got",  //
+                          "DRAVEL_MARKS key", "Bt_EXC click",                   //
+                          "DRAVEL_MARKS key", "Bt_EXC click",                   //
+                          "Bt_EXC lost", "Ed_CODIMAR got", "Ed_CODIMAR click",  //
+                          "DRAVEL_MARKS key", "Ed_CODIMAR lost", "Bt_EXC got",  //
                           "DRAVEL_MARKS closed"));
   EXPECT_THAT(texts, ElementsAre(padded("001", 256), padded("001", 256)));
 }
@@ -204,15 +204,14 @@ TEST_F(ScriptRuntimeTest, WithoutTheCopyBackTheKeyActsAsPressed) {
 }
 
 TEST_F(ScriptRuntimeTest, AClickGivesATabStopTheFocusFirstAndDisabledControlsTakeNone) {
-  const Outcome r = run(
-      "click Command1\nclick Command1\nclick Ds_MAR\nclick Frm_Chave1\nclick Static66\n"
-      "click Image1\nclick Frm_Dsp\n");
+  const Outcome r =
+      run("click Command1\nclick Command1\nclick Ds_MAR\nclick Frm_Chave1\nclick Static66\n"
+          "click Image1\nclick Frm_Dsp\n");
   EXPECT_EQ(r.status, kExitNormal);
   EXPECT_EQ(r.out, "focus Ed_CODIMAR\nfocus Command1\nclose\n");
-  EXPECT_THAT(stub_.events,
-              ElementsAre("DRAVEL_MARKS opened", "Ed_CODIMAR lost", "Command1 got",
-                          "Command1 click", "Command1 click", "Ds_MAR click", "Frm_Dsp click",
-                          "DRAVEL_MARKS closed"));
+  EXPECT_THAT(stub_.events, ElementsAre("DRAVEL_MARKS opened", "Ed_CODIMAR lost", "Command1 got",
+                                        "Command1 click", "Command1 click", "Ds_MAR click",
+                                        "Frm_Dsp click", "DRAVEL_MARKS closed"));
 }
 
 TEST_F(ScriptRuntimeTest, YesNoBoxesTakeTheQueuedAnswersAndOkBoxesTakeNone) {
@@ -244,9 +243,9 @@ TEST_F(ScriptRuntimeTest, AYesNoBoxWithoutAnAnswerStopsTheRun) {
   };
   const Outcome r = run("# first\nanswer 6\n\nclick Bt_EXC\nclick Bt_EXC\nclick Command1\n");
   EXPECT_EQ(r.status, kExitNoAnswer);
-  EXPECT_EQ(r.out,
-            "focus Ed_CODIMAR\nfocus Bt_EXC\nmsgbox 36 \"Tenta novamente ?\" -> 6\n");
-  EXPECT_THAT(r.err, HasSubstr("line 5: no answer queued for the Yes/No box \"Tenta novamente ?\""));
+  EXPECT_EQ(r.out, "focus Ed_CODIMAR\nfocus Bt_EXC\nmsgbox 36 \"Tenta novamente ?\" -> 6\n");
+  EXPECT_THAT(r.err,
+              HasSubstr("line 5: no answer queued for the Yes/No box \"Tenta novamente ?\""));
   EXPECT_THAT(answers, ElementsAre(6, 7));  // a broken box counts as No
   // No further event, not even the form-closed one.
   EXPECT_EQ(stub_.events.back(), "Bt_EXC click");
@@ -296,18 +295,18 @@ TEST_F(ScriptRuntimeTest, SetFocusShowsAtOnceAndRaisesItsEventsAfterTheEvent) {
     Invocation call;
     call.object = o[dravel::table::form];
     call.member = member_id::call_form;
-    call.arguments = {{arg_type::text_first, padded("99-Qrv_Tabelas", kArgumentTextWidth), 0},
-                      {arg_type::text_second, padded("999999-Quervilos.DLL", kArgumentTextWidth),
-                       0}};
+    call.arguments = {
+        {arg_type::text_first, padded("99-Qrv_Tabelas", kArgumentTextWidth), 0},
+        {arg_type::text_second, padded("999999-Quervilos.DLL", kArgumentTextWidth), 0}};
     stub_.guarded("call form 99-Qrv_Tabelas", [&] { return stub_.form->invoke_by_id(call); });
     codes.emplace_back(link.data() + 22, 3);
     stub_.set_text(o, dravel::table::ed_codimar, codes.back());
     stub_.invoke(o, dravel::table::ed_codimar, member_id::set_focus);
     stub_.set_text(o, dravel::table::ds_mar, "after focus");
   };
-  const Outcome r = run(
-      "lookup AB\nclick Command1\nlookup fail\nlookup none\nclick Command1\nclick Command1\n"
-      "click Command1\n");
+  const Outcome r =
+      run("lookup AB\nclick Command1\nlookup fail\nlookup none\nclick Command1\nclick Command1\n"
+          "click Command1\n");
   EXPECT_EQ(r.status, kExitNormal);
   EXPECT_EQ(r.out,
             "focus Ed_CODIMAR\nfocus Command1\n"
@@ -333,9 +332,9 @@ TEST_F(ScriptRuntimeTest, TypingKeepsThreeCharactersConvertsUtf8AndIsIgnoredOnBu
   stub_.on["Ed_CODIMAR lost"] = [&](const ObjectTable& o) {
     texts.push_back(stub_.get_text(o, dravel::table::ed_codimar));
   };
-  const Outcome r = run(
-      "type ABCD\nkey 9\ntype XYZ\nkey 9 1\ntype \xC3\xA7\xC3\xA3o\nkey 9\nkey 9 1\ntype\n"
-      "key 9\ntype  A \nkey 9 1\n");
+  const Outcome r =
+      run("type ABCD\nkey 9\ntype XYZ\nkey 9 1\ntype \xC3\xA7\xC3\xA3o\nkey 9\nkey 9 1\ntype\n"
+          "key 9\ntype  A \nkey 9 1\n");
   EXPECT_EQ(r.status, kExitNormal);
   EXPECT_THAT(texts, ElementsAre(padded("ABC", 256), padded("\xE7\xE3o", 256), padded("", 256)));
   EXPECT_EQ(runtime_->text_of("Ed_CODIMAR"), "");  // typed into Bt_EXC: nothing changed
@@ -346,10 +345,18 @@ TEST_F(ScriptRuntimeTest, TranscriptTextsAreUtf8TrimmedAndQuoted) {
     stub_.set_text(o, dravel::table::ds_mar, "*** Inexistente ***      ");
     stub_.set_text(o, dravel::table::ds_mar, "1234567890123456789012345six");
     stub_.invoke(o, dravel::table::frm_dsp, member_id::caption,
-                 {{arg_type::text_first, padded("Elimina\xE7\xF5""es \"x\\y\"", 8192), 0}},
+                 {{arg_type::text_first,
+                   padded("Elimina\xE7\xF5"
+                          "es \"x\\y\"",
+                          8192),
+                   0}},
                  InvokeKind::property_put);
     stub_.invoke(o, dravel::table::frm_dsp, member_id::refresh);
-    stub_.message_box(o, padded("Fim da Elimina\xE7\xF5""es !!!", 120), 48);
+    stub_.message_box(o,
+                      padded("Fim da Elimina\xE7\xF5"
+                             "es !!!",
+                             120),
+                      48);
     // What the form does not have fails and is reported.
     stub_.invoke(o, dravel::table::frm_dsp, 0x12345);
     stub_.invoke(o, dravel::table::ds_mar, member_id::set_focus);
@@ -360,12 +367,16 @@ TEST_F(ScriptRuntimeTest, TranscriptTextsAreUtf8TrimmedAndQuoted) {
             "focus Ed_CODIMAR\n"
             "text Ds_MAR \"*** Inexistente ***\"\n"
             "text Ds_MAR \"1234567890123456789012345\"\n"
-            "caption Frm_Dsp \"Elimina\xC3\xA7\xC3\xB5""es \\\"x\\\\y\\\"\"\n"
+            "caption Frm_Dsp \"Elimina\xC3\xA7\xC3\xB5"
+            "es \\\"x\\\\y\\\"\"\n"
             "refresh Frm_Dsp\n"
-            "msgbox 48 \"Fim da Elimina\xC3\xA7\xC3\xB5""es !!!\" -> 1\n"
+            "msgbox 48 \"Fim da Elimina\xC3\xA7\xC3\xB5"
+            "es !!!\" -> 1\n"
             "failure 16 \"invoke\"\nfailure 16 \"invoke\"\nfailure 16 \"invoke\"\n"
             "close\n");
-  EXPECT_EQ(runtime_->text_of("Frm_Dsp"), "Elimina\xE7\xF5""es \"x\\y\"");
+  EXPECT_EQ(runtime_->text_of("Frm_Dsp"),
+            "Elimina\xE7\xF5"
+            "es \"x\\y\"");
 }
 
 struct BadLine {
@@ -373,8 +384,7 @@ struct BadLine {
   const char* says;
 };
 
-class ScriptErrorTest : public ScriptRuntimeTest,
-                        public ::testing::WithParamInterface<BadLine> {};
+class ScriptErrorTest : public ScriptRuntimeTest, public ::testing::WithParamInterface<BadLine> {};
 
 TEST_P(ScriptErrorTest, StopsWithStatus2AndTheLineNumber) {
   const Outcome r = run(std::string("# comment\n\nkey 9\n") + GetParam().line + "\nkey 9\n");
@@ -393,8 +403,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadLine{"click Nothing", "no control"}, BadLine{"answer", "usage"},
                       BadLine{"answer 6 1", "an answer is 6"}, BadLine{"lookup", "usage"},
                       BadLine{"lookup ABCD", "usage"}, BadLine{"close now", "no arguments"},
-                      BadLine{"type \xFF", "UTF-8"},
-                      BadLine{"type \xE4\xB8\xAD", "Windows-1252"}));
+                      BadLine{"type \xFF", "UTF-8"}, BadLine{"type \xE4\xB8\xAD", "Windows-1252"}));
 
 }  // namespace
 }  // namespace vantrexo::script

@@ -16,7 +16,9 @@ TEST(Cp1252, EveryByteRoundTripsThroughUtf8) {
 }
 
 TEST(Cp1252, PortugueseTextsOfTheForm) {
-  EXPECT_EQ(cp1252_to_utf8("Fim da Elimina\xE7\xF5" "es !!!"), "Fim da Eliminações !!!");
+  EXPECT_EQ(cp1252_to_utf8("Fim da Elimina\xE7\xF5"
+                           "es !!!"),
+            "Fim da Eliminações !!!");
   EXPECT_EQ(utf8_to_cp1252("Usuário sendo acessado !!!"), "Usu\xE1rio sendo acessado !!!");
   EXPECT_EQ(cp1252_to_utf8("\x80"), "€");
 }
