@@ -28,6 +28,21 @@ InvokeArgument integer_argument(std::int32_t value) {
   return a;
 }
 
+// An invocation of `member` on `object`; with a result slot, a 32-bit
+// integer result is asked for.
+Invocation invocation(vantrexo::ObjectRef object, std::int64_t member, InvokeKind kind,
+                      std::int32_t* result = nullptr) {
+  Invocation call;
+  call.object = object;
+  call.member = member;
+  call.kind = kind;
+  if (result != nullptr) {
+    call.result_type = vantrexo::kResultInteger;
+    call.result = result;
+  }
+  return call;
+}
+
 std::string describe(std::string_view operation, std::size_t position) {
   std::string what(operation);
   what += ' ';
@@ -83,12 +98,8 @@ void FormCalls::set_text(std::size_t position, const ControlText& text) {
 
 std::int32_t FormCalls::message_box(std::string_view text, std::int32_t style, bool result_taken) {
   std::int32_t result = 0;
-  Invocation call;
-  call.object = object(table::form);
-  call.member = vantrexo::member_id::message_box;
-  call.kind = InvokeKind::method;
-  call.result_type = vantrexo::kResultInteger;
-  call.result = &result;
+  Invocation call = invocation(object(table::form), vantrexo::member_id::message_box,
+                               InvokeKind::method, &result);
   call.result_taken = result_taken ? 2 : 0;
   call.arguments.push_back(text_argument(vantrexo::arg_type::text_first, text));
   call.arguments.push_back(integer_argument(style));
@@ -99,23 +110,15 @@ std::int32_t FormCalls::message_box(std::string_view text, std::int32_t style, b
 
 void FormCalls::close_form() {
   std::int32_t result = 0;
-  Invocation call;
-  call.object = object(table::form);
-  call.member = vantrexo::member_id::close_form;
-  call.kind = InvokeKind::method;
-  call.result_type = vantrexo::kResultInteger;
-  call.result = &result;
+  Invocation call =
+      invocation(object(table::form), vantrexo::member_id::close_form, InvokeKind::method, &result);
   guard_.call("close form", [&] { return services_.invoke_by_id(call); });
 }
 
 void FormCalls::call_form(std::string_view form_name, std::string_view module_file) {
   std::int32_t result = 0;
-  Invocation call;
-  call.object = object(table::form);
-  call.member = vantrexo::member_id::call_form;
-  call.kind = InvokeKind::method;
-  call.result_type = vantrexo::kResultInteger;
-  call.result = &result;
+  Invocation call =
+      invocation(object(table::form), vantrexo::member_id::call_form, InvokeKind::method, &result);
   call.arguments.push_back(text_argument(vantrexo::arg_type::text_first, form_name));
   call.arguments.push_back(text_argument(vantrexo::arg_type::text_second, module_file));
   std::string what = "call form ";
@@ -124,27 +127,20 @@ void FormCalls::call_form(std::string_view form_name, std::string_view module_fi
 }
 
 void FormCalls::set_focus(std::size_t position) {
-  Invocation call;
-  call.object = object(position);
-  call.member = vantrexo::member_id::set_focus;
-  call.kind = InvokeKind::method;
+  Invocation call =
+      invocation(object(position), vantrexo::member_id::set_focus, InvokeKind::method);
   guard_.call(describe("set focus", position), [&] { return services_.invoke_by_id(call); });
 }
 
 void FormCalls::set_caption(std::size_t position, std::string_view text) {
-  Invocation call;
-  call.object = object(position);
-  call.member = vantrexo::member_id::caption;
-  call.kind = InvokeKind::property_put;
+  Invocation call =
+      invocation(object(position), vantrexo::member_id::caption, InvokeKind::property_put);
   call.arguments.push_back(text_argument(vantrexo::arg_type::text_first, text));
   guard_.call(describe("caption", position), [&] { return services_.invoke_by_id(call); });
 }
 
 void FormCalls::refresh(std::size_t position) {
-  Invocation call;
-  call.object = object(position);
-  call.member = vantrexo::member_id::refresh;
-  call.kind = InvokeKind::method;
+  Invocation call = invocation(object(position), vantrexo::member_id::refresh, InvokeKind::method);
   guard_.call(describe("refresh", position), [&] { return services_.invoke_by_id(call); });
 }
 
