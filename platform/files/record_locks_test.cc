@@ -36,6 +36,16 @@ class RecordLocks : public ::testing::Test {
 
   std::string key(const char* code) { return make_record(12, {{0, code}}); }
 
+  // A second file like the first, with the same records.
+  FileDescription load_second_file() {
+    FileDescription second = description_;
+    second.catalogue_path = "\\D\\SECOND.VRX";
+    EXPECT_TRUE(
+        testing::load(map_catalogue_path(second.catalogue_path, drive_.path()), second, records_)
+            .ok);
+    return second;
+  }
+
   testing::ScratchFolder drive_;
   FileDescription description_ =
       testing::describe("\\D\\LOCKS.VRX", 12, {{0, 2, false}, {2, 5, true}});
@@ -157,10 +167,7 @@ TEST_F(RecordLocks, GroupOfDeletionsIsCommittedWithinTwentyMilliseconds) {
 // A program may keep deletions pending on several files at once; their
 // records stay locked for others until each group is committed.
 TEST_F(RecordLocks, DeletionsPendOnSeveralFilesAtOnce) {
-  FileDescription second = description_;
-  second.catalogue_path = "\\D\\SECOND.VRX";
-  ASSERT_TRUE(
-      testing::load(map_catalogue_path(second.catalogue_path, drive_.path()), second, records_).ok);
+  const FileDescription second = load_second_file();
   auto first_file = open(OpenMode::input_output);
   OpenResult second_file = store_.open(second, OpenMode::input_output);
   ASSERT_TRUE(second_file.status.ok());
@@ -180,10 +187,7 @@ TEST_F(RecordLocks, DeletionsPendOnSeveralFilesAtOnce) {
 // other: one that finds a file's write lock taken commits its other pending
 // deletions before it waits.
 TEST_F(RecordLocks, OppositeOrdersOfDeletionDoNotWaitForEachOther) {
-  FileDescription second = description_;
-  second.catalogue_path = "\\D\\SECOND.VRX";
-  ASSERT_TRUE(
-      testing::load(map_catalogue_path(second.catalogue_path, drive_.path()), second, records_).ok);
+  const FileDescription second = load_second_file();
   auto first_mine = open(OpenMode::input_output);
   OpenResult second_mine = store_.open(second, OpenMode::input_output);
   ASSERT_TRUE(second_mine.status.ok());
