@@ -80,10 +80,6 @@ class GuardedCalls {
     if (!ok) report(what);
   }
 
-  bool running(Procedure procedure) const {
-    return running_.test(static_cast<std::size_t>(procedure));
-  }
-
   // The failure report itself; never throws.
   void report(std::string_view what) noexcept;
 

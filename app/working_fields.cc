@@ -33,10 +33,6 @@ void SharedAreas::set_lk_codigo(std::string_view code) {
   write_field(l_link, link::lk_codigo_offset, link::lk_codigo_width, code);
 }
 
-FixedText<link::lk_tabela_width> SharedAreas::lk_tabela() const {
-  return read_field<link::lk_tabela_width>(l_link, link::lk_tabela_offset);
-}
-
 void SharedAreas::set_lk_tabela(std::string_view table) {
   write_field(l_link, link::lk_tabela_offset, link::lk_tabela_width, table);
 }
@@ -68,7 +64,6 @@ void attach_shared_areas(vantrexo::SharedAreaRegistry& registry, SharedAreas& ar
       {&areas.l_codiemp, "L-CODIEMP", 6},
   }};
   vantrexo::attach_areas(registry, table);
-  areas.attached = true;
 }
 
 }  // namespace dravel

@@ -43,13 +43,11 @@ struct SharedAreas {
   std::span<char> w_versao, w_ctrlote, l_acessos, l_codicli, l_codifor, l_codiven, l_codired,
       l_link, l_link_emp, l_formularios, l_dados_email, w_campos_nfe, l_acessos_2, l_dados_email2,
       l_codiemp;
-  bool attached = false;
 
   // LK-CODIGO: the brand code being worked on.
   FixedText<link::lk_codigo_width> lk_codigo() const;
   void set_lk_codigo(std::string_view code);
-  // LK-TABELA: the table the lookup component is to search.
-  FixedText<link::lk_tabela_width> lk_tabela() const;
+  // LK-TABELA: the table the lookup component is to search; never read here.
   void set_lk_tabela(std::string_view table);
   // LK-USUARIO: the operator's user name; never written by this program.
   FixedText<link::lk_usuario_width> lk_usuario() const;
