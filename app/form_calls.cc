@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "form/form_description.h"
 #include "form/form_ids.h"
 
 namespace dravel {
@@ -53,30 +54,12 @@ std::string describe(std::string_view operation, std::size_t position) {
 }  // namespace
 
 std::string_view object_name(std::size_t position) {
-  switch (position) {
-    case table::form:
-      return "DRAVEL_MARKS";
-    case table::frm_chave1:
-      return "Frm_Chave1";
-    case table::image1:
-      return "Image1";
-    case table::static66:
-      return "Static66";
-    case table::ed_codimar:
-      return "Ed_CODIMAR";
-    case table::command1:
-      return "Command1";
-    case table::ds_mar:
-      return "Ds_MAR";
-    case table::frame7:
-      return "Frame7";
-    case table::bt_exc:
-      return "Bt_EXC";
-    case table::frm_dsp:
-      return "Frm_Dsp";
-    default:
-      return "?";
+  const vantrexo::ModuleDescription& module = dravel_marks_description();
+  if (module.form.table_position == position) return module.form.name;
+  for (const vantrexo::ControlDescription& c : module.controls) {
+    if (c.table_position == position) return c.name;
   }
+  return "?";
 }
 
 vantrexo::ObjectRef FormCalls::object(std::size_t position) const {
