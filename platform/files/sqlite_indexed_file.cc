@@ -74,7 +74,13 @@ FileStatus SqliteIndexedFile::prepare() {
 }
 
 FileStatus SqliteIndexedFile::fail(int rc) {
-  return failure_status(connection_.get(), rc, FailedStep::operation);
+  FileStatus status = failure_status(connection_.get(), rc, FailedStep::operation);
+  // Some failures (a full disk, an I/O error) make SQLite roll the whole
+  // transaction back: the group's deletions are undone, and this failure is
+  // the group's end. Otherwise the next delete would run outside any group
+  // and the next commit would fail again for want of a transaction.
+  if (in_group_ && sqlite3_get_autocommit(connection_.get()) != 0) leave_group();
+  return status;
 }
 
 bool SqliteIndexedFile::unchanged_since(bool watched, const CommitWatch::Mark& mark) const {
@@ -173,7 +179,6 @@ FileStatus SqliteIndexedFile::end_group() {
   if (!in_group_) {
     return FileStatus::success();
   }
-  std::erase(open_groups, this);
   FileStatus status;
   int rc = commit_group_.step();
   commit_group_.reset();
@@ -184,10 +189,17 @@ FileStatus SqliteIndexedFile::end_group() {
       rollback_group_.reset();
     }
   }
+  FileStatus left = leave_group();
+  return status.ok() ? left : status;
+}
+
+FileStatus SqliteIndexedFile::leave_group() {
+  std::erase(open_groups, this);
   in_group_ = false;
+  FileStatus status;
   if (!deleted_in_group_.empty()) {
     // Only the deletions' locks and at most the last read's are held.
-    if (locks_.unlock_all_except(read_lock_) != LockResult::ok && status.ok()) {
+    if (locks_.unlock_all_except(read_lock_) != LockResult::ok) {
       status = status_from_failure(FailedStep::operation, 0, locks_.last_errno());
     }
     deleted_in_group_.clear();

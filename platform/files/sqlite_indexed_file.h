@@ -85,9 +85,13 @@ class SqliteIndexedFile : public IndexedFile {
 
   bool is_open() const { return static_cast<bool>(connection_); }
   bool updating() const { return mode_ == OpenMode::input_output; }
+  // The status for an SQLite failure; ends the group when SQLite rolled it back.
   FileStatus fail(int rc);
   FileStatus commit_if_due();
   FileStatus end_group();
+  // Forgets the group, committed or rolled back, and releases the locks of
+  // its deletions.
+  FileStatus leave_group();
   // Opens this handle's group: BEGIN IMMEDIATE, waiting for another
   // program's write lock only after committing the thread's other groups.
   // Returns SQLite's code.

@@ -387,5 +387,60 @@ TEST(Deletion, FullDiskGivesStatus30AndLeavesTheFileSound) {
   EXPECT_EQ(testing::dump(path, d, 0), before);  // the failed group was rolled back
 }
 
+// When a full disk makes SQLite roll a group back in the middle of a delete,
+// that delete reports it and the group ends there: the handle goes on with
+// a new group, and no later operation reports the old one again.
+TEST(Deletion, GroupRolledBackByAFullDiskEndsWithTheDeleteThatFailed) {
+  testing::ScratchFolder drive;
+  const FileDescription d =
+      describe("\\Dados\\GRANDE.VRX", 2000, {{0, 4, false}, {4, 6, true}, {10, 5, false}});
+  std::vector<std::string> records;
+  for (int i = 0; i < 3000; ++i) {
+    char code[16], group[16], alt[16];
+    std::snprintf(code, sizeof code, "%04d", i);
+    std::snprintf(group, sizeof group, "G%05d", i % 7);
+    std::snprintf(alt, sizeof alt, "A%04d", i);
+    records.push_back(make_record(2000, {{0, code}, {4, group}, {10, alt}}));
+  }
+  std::filesystem::path path = map_catalogue_path(d.catalogue_path, drive.path());
+  ASSERT_TRUE(testing::load(path, d, records).ok);
+
+  pid_t child = ::fork();
+  if (child == 0) {
+    OpenResult opened = SqliteFileStore(drive.path()).open(d, OpenMode::input_output);
+    if (!opened.status.ok()) ::_exit(1);
+    IndexedFile& file = *opened.file;
+    // A small heap makes SQLite write the group's pages to the log while
+    // deleting, where the size limit stops it.
+    ::signal(SIGXFSZ, SIG_IGN);
+    ::sqlite3_soft_heap_limit64(100'000);
+    struct rlimit limit = {64 * 1024, RLIM_INFINITY};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::size_t n = 0;
+    FileStatus last;
+    while (n < records.size() - 1 && (last = file.remove(records[n])).ok()) ++n;
+    if (last.code() != "30") ::_exit(2);
+    limit.rlim_cur = RLIM_INFINITY;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    if (!file.remove(records.back()).ok()) ::_exit(3);
+    ::usleep(30'000);  // the new group falls due
+    if (!file.unlock().ok()) ::_exit(4);
+    if (!file.commit().ok()) ::_exit(5);
+    ::_exit(file.close().ok() ? 0 : 6);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  // The failed group is undone; the deletion after it stays.
+  std::vector<std::string> problems;
+  EXPECT_TRUE(check_file(path, d, problems).ok) << (problems.empty() ? "" : problems[0]);
+  records.pop_back();
+  const std::string after = testing::dump(path, d, 0);
+  EXPECT_EQ(after.size() / 2000, records.size());
+  EXPECT_TRUE(after == testing::concatenate(records));
+}
+
 }  // namespace
 }  // namespace vrx
