@@ -429,17 +429,16 @@ bool ScriptRuntime::call_form(Invocation& call) {
 bool ScriptRuntime::set_focus(std::size_t control) {
   if (!focusable(control)) return false;
   if (closing_ || focus_ == control) return true;
+  if (depth_ == 0) {
+    move_focus(control);
+    return true;
+  }
+  // The focus events of a move the program asked for follow its event.
   const std::optional<std::size_t> from = focus_;
   focus_ = control;
   line("focus " + std::string(name(control)));
-  if (depth_ > 0) {
-    // The focus events of a move the program asked for follow its event.
-    if (from) pending_.push_back({*from, event_id::lost_focus});
-    pending_.push_back({control, event_id::got_focus});
-  } else {
-    if (from) raise(*from, event_id::lost_focus);
-    raise(control, event_id::got_focus);
-  }
+  if (from) pending_.push_back({*from, event_id::lost_focus});
+  pending_.push_back({control, event_id::got_focus});
   return true;
 }
 
