@@ -21,12 +21,13 @@ using ::testing::StartsWith;
 using testing::TempDrive;
 using testing::VrxRun;
 
-// A PRODUTO record whose bytes run through all 256 values, with its primary
-// key and brand key (alternate key 4) set.
 // Overwrites bytes of `record` from `offset`, keeping its length.
 void put(std::string& record, std::size_t offset, std::string_view bytes) {
   std::copy(bytes.begin(), bytes.end(), record.begin() + static_cast<std::ptrdiff_t>(offset));
 }
+
+// A PRODUTO record whose bytes run through all 256 values, with its primary
+// key and brand key (alternate key 4) set.
 
 std::string produto(std::string_view primary, std::string_view brand_key, int seed) {
   std::string r(dravel::find_file("PRODUTO")->record_length, '\0');
