@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,9 @@ TEST(Opening, EachFileMissingOrDamagedInTurn) {
       } else {
         h.drive.remove(failing);
       }
+      // What another module of the process left in L-LINK-EMP.
+      std::span<char> link_emp = h.registry.attach("L-LINK-EMP", 99);
+      std::fill(link_emp.begin(), link_emp.end(), '9');
       h.open_form();
 
       const std::vector<std::string> lines = h.form.transcript();
@@ -79,7 +84,7 @@ TEST(Opening, EachFileMissingOrDamagedInTurn) {
       EXPECT_EQ(lines[1], "close");
       EXPECT_EQ(h.program().fields().w_estilo, 16);
       EXPECT_EQ(h.link_emp().substr(0, 4), "0000");
-      EXPECT_EQ(h.link_emp().substr(4), std::string(95, ' '));
+      EXPECT_EQ(h.link_emp().substr(4), std::string(95, '9'));
       EXPECT_EQ(h.program().fields().w_comando.view(), std::string(15, ' '));
 
       // The files before the failing one were opened as usual; the failing
