@@ -35,10 +35,10 @@ TEST_F(UserNameFromEnvironment, LinkEndsWithTheNameAndEverythingElseIsSpaces) {
     const char* environment;
     std::string lk_usuario;  // the last 20 characters of L-LINK
   };
-  for (const Case& c : {Case{"OPERADOR", "OPERADOR            "},
-                        Case{"JOS\xC3\x89", "JOS\xC9                "},  // UTF-8 to Windows-1252
-                        Case{"UM_NOME_COMPRIDO_DEMAIS", "UM_NOME_COMPRIDO_DEM"},
-                        Case{"", std::string(20, ' ')}}) {
+  for (const Case& c :
+       {Case{"OPERADOR", "OPERADOR            "},
+        Case{"JOS\xC3\x89", "JOS\xC9                "},  // UTF-8 to Windows-1252
+        Case{"UM_NOME_COMPRIDO_DEMAIS", "UM_NOME_COMPRIDO_DEM"}, Case{"", std::string(20, ' ')}}) {
     SCOPED_TRACE(c.environment);
     setenv("VANTREXO_USUARIO", c.environment, 1);
     SharedAreaRegistry registry;
