@@ -154,6 +154,33 @@ TEST_F(RecordLocks, ReadNextNeverDeliversARecordAnotherProgramDeletedMeanwhile) 
   }
 }
 
+// Records read ahead are not the file: once another program has committed,
+// Read next goes on from where it stands, so a record added just after it
+// comes next instead of being passed over.
+TEST_F(RecordLocks, ReadNextDeliversARecordAnotherProgramAddedJustAhead) {
+  for (OpenMode mode : {OpenMode::input, OpenMode::input_output}) {
+    SCOPED_TRACE(mode == OpenMode::input ? "input" : "input-output");
+    testing::ScratchFolder drive;
+    const std::filesystem::path path = drive.path() / "AHEAD.VRX";
+    const FileDescription d = testing::describe("\\AHEAD.VRX", 12, {{0, 2, false}});
+    auto record = [](const char* code) { return make_record(12, {{0, code}, {2, "DADOS"}}); };
+    ASSERT_TRUE(testing::load(path, d, {record("B1"), record("B3"), record("B5")}).ok);
+    OpenResult scanner = SqliteFileStore(drive.path()).open(d, mode);
+    ASSERT_TRUE(scanner.status.ok());
+    std::string area = record("B1");
+    ASSERT_TRUE(scanner.file->start(0, area).ok());
+    ASSERT_TRUE(scanner.file->read_next(area).ok());
+    ASSERT_TRUE(scanner.file->read_next(area).ok());  // B3, with B5 read ahead
+    EXPECT_EQ(area, record("B3"));
+    ASSERT_TRUE(testing::load(path, d, {record("B4")}).ok);
+    ASSERT_TRUE(scanner.file->read_next(area).ok());
+    EXPECT_EQ(area, record("B4"));
+    ASSERT_TRUE(scanner.file->read_next(area).ok());
+    EXPECT_EQ(area, record("B5"));
+    EXPECT_EQ(scanner.file->read_next(area).code(), "10");
+  }
+}
+
 TEST_F(RecordLocks, GroupOfDeletionsIsCommittedWithinTwentyMilliseconds) {
   auto deleter = open(OpenMode::input_output);
   auto other = open(OpenMode::input);

@@ -336,8 +336,14 @@ FileStatus SqliteIndexedFile::read_next(RecordArea area) {
       }
       position_.value = row.key;
       ++batch_.next;
+    } else if (batch_.watched) {
+      // Someone committed since the batch was read: this record may be gone,
+      // or another may now come before it. Read again from the position.
+      if (updating()) locks_.unlock(seq);
+      batch_.clear();
+      continue;
     } else {
-      // Someone committed since the batch was read: this record may be gone.
+      // Without a watch the batch holds this one record: read it afresh.
       FileStatus fetched = fetch_by_seq(seq, area);
       std::string key = row.key;
       batch_.clear();
