@@ -197,12 +197,12 @@ FileStatus SqliteIndexedFile::leave_group() {
   std::erase(open_groups, this);
   in_group_ = false;
   FileStatus status;
-  if (!deleted_in_group_.empty()) {
+  if (deleted_in_group_ != 0) {
     // Only the deletions' locks and at most the last read's are held.
     if (locks_.unlock_all_except(read_lock_) != LockResult::ok) {
       status = status_from_failure(FailedStep::operation, 0, locks_.last_errno());
     }
-    deleted_in_group_.clear();
+    deleted_in_group_ = 0;
   }
   return status;
 }
@@ -428,7 +428,7 @@ FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
       }
       return FileStatus::no_record();
     }
-    deleted_in_group_.push_back(seq);
+    ++deleted_in_group_;
     if (seq == delivered_seq_) delivered_seq_ = 0;
     // The batch was read before this deletion: only the record last delivered,
     // which lies before every row of the batch, may go without reading again.

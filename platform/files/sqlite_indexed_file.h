@@ -137,11 +137,11 @@ class SqliteIndexedFile : public IndexedFile {
   // seq 0 when none), so that deleting it needs no look-up.
   std::string delivered_primary_;
   std::int64_t delivered_seq_ = 0;
-  // Open group of deletions: when it began and the records it deleted, whose
-  // locks are kept until it is committed.
+  // Open group of deletions: when it began and how many records it deleted,
+  // whose locks are kept until it is committed.
   bool in_group_ = false;
   std::chrono::steady_clock::time_point group_began_;
-  std::vector<std::int64_t> deleted_in_group_;
+  std::size_t deleted_in_group_ = 0;
   // A failure of this handle's group committed by another handle, for the
   // next operation to report.
   FileStatus deferred_failure_;
