@@ -33,30 +33,30 @@ struct Colour {
 };
 
 struct Font {
-  std::string_view family;
+  std::string_view family{};
   double points = 8.25;
   bool bold = false;
 };
 
 struct ControlDescription {
   ControlKind kind = ControlKind::static_text;
-  std::string_view name;
+  std::string_view name{};
   std::int32_t object_id = 0;
   std::int32_t container = 0;  // object id of the form or frame holding it
   int x = 0, y = 0, width = 0, height = 0;
-  std::string_view text;       // caption or initial text (Windows-1252)
-  std::string_view picture;    // bitmap resource name, any letter case
+  std::string_view text{};     // caption or initial text (Windows-1252)
+  std::string_view picture{};  // bitmap resource name, any letter case
   std::size_t max_length = 0;  // text boxes and display fields: the format's width
-  Font font;
-  Colour foreground;
-  Colour background;
+  Font font{};
+  Colour foreground{};
+  Colour background{};
   bool transparent = false;
   bool border = false;
   bool enabled = true;
   Alignment caption_alignment = Alignment::left;
   int tab_index = -1;  // position in the tab order; -1 not in it
   bool tab_stop = false;
-  std::optional<std::size_t> table_position;  // position in the object table
+  std::optional<std::size_t> table_position{};  // position in the object table
 };
 
 struct PictureResource {
