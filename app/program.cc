@@ -3,7 +3,8 @@
 #include <array>
 #include <span>
 
-#include "form/form_ids.h"
+#include "common/form_ids.h"
+#include "form/form_description.h"
 
 namespace dravel {
 namespace {
@@ -58,7 +59,7 @@ void Program::route(const vantrexo::ObjectTable& objects, std::int32_t object_id
                     vantrexo::CopyBackArea* copy_back, vantrexo::KeyEventBlock* block) noexcept {
   try {
     if (!set_up_) one_time_set_up();
-    FormCalls form(form_, guard_, objects);
+    FormCalls form(form_, guard_, dravel_marks_description(), objects);
     for (const Route& row : kRoutingTable) {
       if (row.object_id != object_id || row.event_id != event_id) continue;
       if (row.procedure == Procedure::evento_1) {

@@ -18,8 +18,8 @@
 #include <cstdint>
 #include <span>
 
-#include "app/guarded_call.h"
-#include "app/working_fields.h"
+#include "common/guarded_call.h"
+#include "common/working_fields.h"
 #include "data/data_files.h"
 #include "form/event_procedures.h"
 #include "platform/files/indexed_file.h"

@@ -38,9 +38,9 @@
 #include <vector>
 
 #include "app/program.h"
+#include "common/form_ids.h"
 #include "data/catalogue.h"
 #include "form/form_description.h"
-#include "form/form_ids.h"
 #include "platform/files/sqlite_store.h"
 #include "platform/script/script_runtime.h"
 #include "platform/shared_areas.h"

@@ -3,8 +3,8 @@
 // before the call, so choosing nothing empties Ed_CODIMAR and Ds_MAR.
 #include "form/brand_search.h"
 
+#include "common/form_ids.h"
 #include "form/event_procedures.h"
-#include "form/form_ids.h"
 
 namespace dravel {
 

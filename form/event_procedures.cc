@@ -1,6 +1,6 @@
 #include "form/event_procedures.h"
 
-#include "form/form_ids.h"
+#include "common/form_ids.h"
 
 namespace dravel {
 

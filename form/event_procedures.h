@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/form_calls.h"
-#include "app/working_fields.h"
+#include "common/form_calls.h"
+#include "common/working_fields.h"
 #include "data/data_files.h"
 #include "procs/proc_exc.h"
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "form/form_ids.h"
+#include "common/form_ids.h"
 
 namespace dravel {
 namespace {

@@ -1,7 +1,7 @@
 // The brand lookup ("LERMAR"): reads the brand whose code is in LK-CODIGO
 // and shows its description, or a notice in its place, in Ds_MAR.
+#include "common/form_ids.h"
 #include "data/record_layouts.h"
-#include "form/form_ids.h"
 #include "procs/messages.h"
 #include "procs/proc_exc.h"
 

@@ -2,8 +2,8 @@
 // product of the brand in the order of the brand key, each followed by its
 // value-history and then its movement-history records. Nothing is counted
 // and nothing is undone: each record is deleted when the run reaches it.
+#include "common/form_ids.h"
 #include "data/record_layouts.h"
-#include "form/form_ids.h"
 #include "procs/messages.h"
 #include "procs/proc_exc.h"
 

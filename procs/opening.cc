@@ -2,8 +2,8 @@
 // and closing them when the form closes.
 #include <string>
 
+#include "common/form_ids.h"
 #include "data/record_layouts.h"
-#include "form/form_ids.h"
 #include "procs/messages.h"
 #include "procs/proc_exc.h"
 

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "form/form_description.h"
 #include "procs/test_harness.h"
 
 namespace dravel::testing {
@@ -36,7 +37,7 @@ class CommandWords : public ::testing::Test {
   DataFiles files{w.w_status};
   GuardedCalls guard{form};
   vantrexo::ObjectTable objects = test_objects();
-  FormCalls calls{form, guard, objects};
+  FormCalls calls{form, guard, dravel_marks_description(), objects};
   ProcExc proc_exc{w, areas, files};
 };
 

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "app/program.h"
-#include "form/form_ids.h"
+#include "common/form_ids.h"
+#include "common/recording_form.h"
 #include "platform/files/sqlite_store.h"
 #include "platform/shared_areas.h"
-#include "procs/recording_form.h"
 #include "procs/test_files.h"
 
 namespace dravel::testing {

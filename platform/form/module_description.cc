@@ -29,4 +29,12 @@ ObjectTable ModuleDescription::object_table() const {
   return table;
 }
 
+std::string_view ModuleDescription::name_at(std::size_t position) const {
+  if (form.table_position == position) return form.name;
+  for (const auto& c : controls) {
+    if (c.table_position == position) return c.name;
+  }
+  return "?";
+}
+
 }  // namespace vantrexo

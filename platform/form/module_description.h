@@ -75,6 +75,8 @@ struct ModuleDescription {
   const ControlDescription* find(std::string_view name) const;
   const ControlDescription* find(std::int32_t object_id) const;
   ObjectTable object_table() const;  // object ids at their table positions
+  // The designer's name of the object at a table position, "?" for none.
+  std::string_view name_at(std::size_t position) const;
 };
 
 }  // namespace vantrexo

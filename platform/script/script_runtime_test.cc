@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "common/form_ids.h"
 #include "form/form_description.h"
-#include "form/form_ids.h"
 
 namespace vantrexo::script {
 namespace {

@@ -3,8 +3,8 @@
 // areas the program attaches with the fields it uses in them.
 //
 // Threading: used only from the form runtime's user-interface thread.
-#ifndef APP_WORKING_FIELDS_H_
-#define APP_WORKING_FIELDS_H_
+#ifndef COMMON_WORKING_FIELDS_H_
+#define COMMON_WORKING_FIELDS_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -61,4 +61,4 @@ void attach_shared_areas(vantrexo::SharedAreaRegistry& registry, SharedAreas& ar
 
 }  // namespace dravel
 
-#endif  // APP_WORKING_FIELDS_H_
+#endif  // COMMON_WORKING_FIELDS_H_

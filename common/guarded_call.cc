@@ -1,4 +1,4 @@
-#include "app/guarded_call.h"
+#include "common/guarded_call.h"
 
 namespace dravel {
 

@@ -5,15 +5,16 @@
 // done nothing, so the procedure goes on with its next step.
 //
 // Threading: the user-interface thread only.
-#ifndef APP_FORM_CALLS_H_
-#define APP_FORM_CALLS_H_
+#ifndef COMMON_FORM_CALLS_H_
+#define COMMON_FORM_CALLS_H_
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-#include "app/guarded_call.h"
+#include "common/guarded_call.h"
 #include "platform/form/form_services.h"
+#include "platform/form/module_description.h"
 #include "platform/text/fixed_text.h"
 
 namespace dravel {
@@ -32,9 +33,10 @@ inline constexpr std::int32_t no = 7;
 
 class FormCalls {
  public:
+  // `module` names the objects in failure reports.
   FormCalls(vantrexo::FormServices& services, GuardedCalls& guard,
-            const vantrexo::ObjectTable& objects)
-      : services_(services), guard_(guard), objects_(objects) {}
+            const vantrexo::ModuleDescription& module, const vantrexo::ObjectTable& objects)
+      : services_(services), guard_(guard), module_(module), objects_(objects) {}
   FormCalls(const FormCalls&) = delete;
   FormCalls& operator=(const FormCalls&) = delete;
 
@@ -60,15 +62,14 @@ class FormCalls {
 
  private:
   vantrexo::ObjectRef object(std::size_t position) const;
+  std::string describe(std::string_view operation, std::size_t position) const;
 
   vantrexo::FormServices& services_;
   GuardedCalls& guard_;
+  const vantrexo::ModuleDescription& module_;
   const vantrexo::ObjectTable& objects_;
 };
 
-// The designer's name of the object at a table position, for failure reports.
-std::string_view object_name(std::size_t position);
-
 }  // namespace dravel
 
-#endif  // APP_FORM_CALLS_H_
+#endif  // COMMON_FORM_CALLS_H_

@@ -1,7 +1,7 @@
 // Object ids of the form DRAVEL_MARKS and its controls, and the positions
 // of the object table through which the procedures reach them.
-#ifndef FORM_FORM_IDS_H_
-#define FORM_FORM_IDS_H_
+#ifndef COMMON_FORM_IDS_H_
+#define COMMON_FORM_IDS_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -38,4 +38,4 @@ inline constexpr std::size_t frm_dsp = 11;
 
 }  // namespace dravel::table
 
-#endif  // FORM_FORM_IDS_H_
+#endif  // COMMON_FORM_IDS_H_

@@ -1,22 +1,36 @@
 // The shape of every form-runtime invocation the program makes.
-#include "app/form_calls.h"
+#include "common/form_calls.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "procs/recording_form.h"
+#include "common/recording_form.h"
 
 namespace dravel::testing {
 namespace {
+
+// Just enough of a form to name the objects in failure reports.
+const vantrexo::ControlDescription kControls[] = {
+    {.name = "Ed_CODIMAR", .table_position = table::ed_codimar},
+    {.name = "Frm_Dsp", .table_position = table::frm_dsp},
+};
+vantrexo::ModuleDescription test_module() {
+  vantrexo::ModuleDescription module;
+  module.module_name = "DRAVEL_MARKS";
+  module.form = {.name = "DRAVEL_MARKS", .table_position = table::form};
+  module.controls = kControls;
+  return module;
+}
+const vantrexo::ModuleDescription kModule = test_module();
 
 class FormCallShapes : public ::testing::Test {
  protected:
   RecordingForm form;
   GuardedCalls guard{form};
   vantrexo::ObjectTable objects = test_objects();
-  FormCalls calls{form, guard, objects};
+  FormCalls calls{form, guard, kModule, objects};
   const vantrexo::Invocation& last() const { return form.calls.back().invocation; }
 };
 

@@ -9,8 +9,8 @@
 // "text Ds_MAR \"...\"", "caption Frm_Dsp \"\"", "refresh Frm_Dsp",
 // "focus Ed_CODIMAR", "call \"FORM\" \"MODULE\"", "close", "failure 16 \"...\"").
 // Texts stay Windows-1252, trailing spaces removed.
-#ifndef PROCS_RECORDING_FORM_H_
-#define PROCS_RECORDING_FORM_H_
+#ifndef COMMON_RECORDING_FORM_H_
+#define COMMON_RECORDING_FORM_H_
 
 #include <algorithm>
 #include <array>
@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-#include "form/form_ids.h"
+#include "common/form_ids.h"
 #include "platform/form/form_services.h"
 
 namespace dravel::testing {
@@ -260,4 +260,4 @@ class RecordingForm : public vantrexo::FormServices {
 
 }  // namespace dravel::testing
 
-#endif  // PROCS_RECORDING_FORM_H_
+#endif  // COMMON_RECORDING_FORM_H_

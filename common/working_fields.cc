@@ -1,4 +1,4 @@
-#include "app/working_fields.h"
+#include "common/working_fields.h"
 
 #include <algorithm>
 #include <array>

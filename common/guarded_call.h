@@ -9,8 +9,8 @@
 // is ignored without a word.
 //
 // Threading: the user-interface thread only.
-#ifndef APP_GUARDED_CALL_H_
-#define APP_GUARDED_CALL_H_
+#ifndef COMMON_GUARDED_CALL_H_
+#define COMMON_GUARDED_CALL_H_
 
 #include <bitset>
 #include <cstddef>
@@ -90,4 +90,4 @@ class GuardedCalls {
 
 }  // namespace dravel
 
-#endif  // APP_GUARDED_CALL_H_
+#endif  // COMMON_GUARDED_CALL_H_

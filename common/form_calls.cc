@@ -1,11 +1,10 @@
-#include "app/form_calls.h"
+#include "common/form_calls.h"
 
 #include <algorithm>
 #include <string>
 #include <utility>
 
-#include "form/form_description.h"
-#include "form/form_ids.h"
+#include "common/form_ids.h"
 
 namespace dravel {
 namespace {
@@ -44,22 +43,13 @@ Invocation invocation(vantrexo::ObjectRef object, std::int64_t member, InvokeKin
   return call;
 }
 
-std::string describe(std::string_view operation, std::size_t position) {
-  std::string what(operation);
-  what += ' ';
-  what += object_name(position);
-  return what;
-}
-
 }  // namespace
 
-std::string_view object_name(std::size_t position) {
-  const vantrexo::ModuleDescription& module = dravel_marks_description();
-  if (module.form.table_position == position) return module.form.name;
-  for (const vantrexo::ControlDescription& c : module.controls) {
-    if (c.table_position == position) return c.name;
-  }
-  return "?";
+std::string FormCalls::describe(std::string_view operation, std::size_t position) const {
+  std::string what(operation);
+  what += ' ';
+  what += module_.name_at(position);
+  return what;
 }
 
 vantrexo::ObjectRef FormCalls::object(std::size_t position) const {
