@@ -286,11 +286,14 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // A Read next that fails in any other way never loops and never acts on the
-// record area: the damaged-file box, then the usual end.
+// record area: the damaged-file box, then the usual end. A product whose
+// history pass failed keeps its own record (its deletion is rolled back), so
+// that no history record of a deleted product is left behind.
 struct ReadFailure {
   const char* file;
   std::size_t deletions;  // how many of kCompleteRun happen
   std::size_t reads;      // Read next calls in all
+  bool product_kept;      // the last product deleted is rolled back
 };
 
 void PrintTo(const ReadFailure& c, std::ostream* os) { *os << c.file; }
@@ -305,7 +308,10 @@ TEST_P(FailingRead, EndsTheRunWithTheDamagedFileText) {
   const std::vector<std::string> expected(kCompleteRun.begin(),
                                           kCompleteRun.begin() + static_cast<long>(c.deletions));
   EXPECT_EQ(deletions(), expected);
-  expect_files_without(expected);
+  std::vector<std::string> durable = expected;
+  if (c.product_kept) std::erase(durable, "delete PRODUTO 000030");
+  expect_files_without(durable);
+  EXPECT_EQ(h.store.log.with_prefix("rollback").size(), c.product_kept ? 1u : 0u);
   EXPECT_EQ(h.store.log.with_prefix("read next").size(), c.reads);
   const auto lines = h.form.transcript();
   ASSERT_GE(lines.size(), 4u);
@@ -317,9 +323,9 @@ TEST_P(FailingRead, EndsTheRunWithTheDamagedFileText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachPass, FailingRead,
-                         ::testing::Values(ReadFailure{"PRODUTO", 0, 1},
-                                           ReadFailure{"HISTVAL", 1, 2},
-                                           ReadFailure{"HISTMOV", 2, 4}),
+                         ::testing::Values(ReadFailure{"PRODUTO", 0, 1, false},
+                                           ReadFailure{"HISTVAL", 1, 2, true},
+                                           ReadFailure{"HISTMOV", 2, 4, true}),
                          [](const ::testing::TestParamInfo<ReadFailure>& param_info) {
                            return std::string(param_info.param.file);
                          });

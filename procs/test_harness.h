@@ -28,6 +28,7 @@ struct FileLog {
   std::vector<std::string> lines;
   std::set<std::string> throw_on_open;                      // logical names
   std::map<std::string, std::string> read_next_fails_with;  // logical name -> status
+  bool log_commits = false;                                 // commits with something to do
   std::vector<std::string> with_prefix(std::string_view prefix) const {
     std::vector<std::string> found;
     for (const auto& l : lines) {
@@ -76,7 +77,16 @@ class LoggedFile : public vrx::IndexedFile {
     add("delete", primary(area), s);
     return s;
   }
-  vrx::FileStatus commit() override { return inner_->commit(); }
+  vrx::FileStatus commit() override {
+    const vrx::FileStatus s = inner_->commit();
+    if (log_.log_commits) add("commit", "", s);
+    return s;
+  }
+  vrx::FileStatus rollback() override {
+    const vrx::FileStatus s = inner_->rollback();
+    add("rollback", "", s);
+    return s;
+  }
   vrx::FileStatus close() override {
     const vrx::FileStatus s = inner_->close();
     add("close", "", s);

@@ -181,14 +181,30 @@ TEST_F(RecordLocks, ReadNextDeliversARecordAnotherProgramAddedJustAhead) {
   }
 }
 
-TEST_F(RecordLocks, GroupOfDeletionsIsCommittedWithinTwentyMilliseconds) {
+// The handle never commits on its own: the program chooses when.
+TEST_F(RecordLocks, DeletionsStayPendingUntilCommitted) {
   auto deleter = open(OpenMode::input_output);
   auto other = open(OpenMode::input);
   std::string area = key("A1");
   ASSERT_TRUE(deleter->remove(area).ok());
+  EXPECT_EQ(deleter->read(area).code(), "23");  // gone for the deleter
   usleep(30'000);
-  ASSERT_TRUE(deleter->unlock().ok());  // any operation commits a group that is due
+  ASSERT_TRUE(deleter->unlock().ok());
+  EXPECT_EQ(other->read(area).code(), "99");
+  ASSERT_TRUE(deleter->commit().ok());
   EXPECT_EQ(other->read(area).code(), "23");
+}
+
+// A rolled-back deletion never happened: the record is there and free.
+TEST_F(RecordLocks, RollbackKeepsTheRecordsAndFreesThem) {
+  auto deleter = open(OpenMode::input_output);
+  auto other = open(OpenMode::input_output);
+  std::string area = key("A1");
+  ASSERT_TRUE(deleter->remove(area).ok());
+  ASSERT_TRUE(deleter->rollback().ok());
+  EXPECT_TRUE(deleter->commit().ok());
+  EXPECT_TRUE(other->read(area).ok());
+  EXPECT_EQ(area.substr(0, 2), "A1");
 }
 
 // A program may keep deletions pending on several files at once; their
