@@ -6,6 +6,7 @@
 #define PROCS_TEST_HARNESS_H_
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -29,6 +30,9 @@ struct FileLog {
   std::set<std::string> throw_on_open;                      // logical names
   std::map<std::string, std::string> read_next_fails_with;  // logical name -> status
   bool log_commits = false;                                 // commits with something to do
+  std::map<std::string, std::string> commit_fails_with;     // logical name -> status
+  std::map<std::string, std::string> delete_fails_with;     // logical name -> status
+  std::function<void(const std::string& line)> after_delete;
   std::vector<std::string> with_prefix(std::string_view prefix) const {
     std::vector<std::string> found;
     for (const auto& l : lines) {
@@ -73,12 +77,20 @@ class LoggedFile : public vrx::IndexedFile {
     return s;
   }
   vrx::FileStatus remove(vrx::ConstRecordArea area) override {
-    const vrx::FileStatus s = inner_->remove(area);
+    auto injected = log_.delete_fails_with.find(description_.name);
+    const vrx::FileStatus s = injected != log_.delete_fails_with.end()
+                                  ? vrx::FileStatus(injected->second)
+                                  : inner_->remove(area);
     add("delete", primary(area), s);
+    if (log_.after_delete) log_.after_delete(log_.lines.back());
     return s;
   }
+  // An injected failure undoes the pending deletions, as a failing commit does.
   vrx::FileStatus commit() override {
-    const vrx::FileStatus s = inner_->commit();
+    auto injected = log_.commit_fails_with.find(description_.name);
+    const vrx::FileStatus s = injected != log_.commit_fails_with.end()
+                                  ? (inner_->rollback(), vrx::FileStatus(injected->second))
+                                  : inner_->commit();
     if (log_.log_commits) add("commit", "", s);
     return s;
   }
