@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/files/engine_test_support.h"
 #include "procs/test_harness.h"
 
 namespace dravel::testing {
@@ -455,6 +456,27 @@ TEST_F(Cascade, HistoriesAreCommittedBeforeTheirProducts) {
   }
   EXPECT_GE(h.store.log.with_prefix("commit PRODUTO").size(), 2u);
   expect_files_without(kCompleteRun);
+}
+
+// A lock file that fails in the middle of a run is a damaged file, not a
+// locked record: no prompt, the product whose histories were not all deleted
+// stays, and the run ends as usual.
+TEST_F(Cascade, FailingLockFileIsShownAsDamaged) {
+  h.store.log.after_delete = [&](const std::string& line) {
+    if (line == "delete HISTVAL 000030000000000000001") {
+      ASSERT_EQ(vrx::testing::break_lock_file(h.drive.path_of(FileId::histmov).string() + ".lck"),
+                1);
+    }
+  };
+  exclui("ABC");
+  const auto lines = h.form.transcript();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines.end()[-4], "msgbox 16 \"Arquivo HISTMOV Danificado !!! Erro.: 30\" -> 1");
+  EXPECT_EQ(lines.back(), kFim);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.starts_with(kPrompt); }),
+            0);
+  expect_files_without({"delete HISTVAL 000030000000000000001"});
 }
 
 // A failing commit or Delete is shown where it happened, as a damaged file,

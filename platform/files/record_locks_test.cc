@@ -1,5 +1,7 @@
 // Record locks between programs: two handles in one process behave as two
 // programs, and so do two processes.
+#include "platform/files/record_locks.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -205,6 +207,26 @@ TEST_F(RecordLocks, RollbackKeepsTheRecordsAndFreesThem) {
   EXPECT_TRUE(deleter->commit().ok());
   EXPECT_TRUE(other->read(area).ok());
   EXPECT_EQ(area.substr(0, 2), "A1");
+}
+
+// A lock file that fails is an I/O error ("30"), never a record held by
+// another program ("99", which would bring the locked-record prompt back
+// for ever), whichever operation meets it.
+TEST_F(RecordLocks, LockFileFailuresAreStatus30) {
+  auto file = open(OpenMode::input_output);
+  std::string area = key("A1");
+  ASSERT_TRUE(file->read(area).ok());
+  std::string other = key("A2");
+  ASSERT_TRUE(file->remove(other).ok());
+  ASSERT_EQ(testing::break_lock_file(RecordLockFile::path_for(
+                map_catalogue_path(description_.catalogue_path, drive_.path()))),
+            1);
+  EXPECT_EQ(file->read(area = key("A3")).code(), "30");
+  ASSERT_TRUE(file->start(0, key("A3")).ok());
+  EXPECT_EQ(file->read_next(area).code(), "30");
+  EXPECT_EQ(file->remove(key("A4")).code(), "30");
+  EXPECT_EQ(file->close().code(), "00");
+  EXPECT_EQ(open(OpenMode::input)->read(other).code(), "23");
 }
 
 // A program may keep deletions pending on several files at once; their
