@@ -141,9 +141,10 @@ class KillAndFault : public ::testing::Test {
   // `kill_after` kills the child at that time; `file_limit` caps the size of
   // files it writes (SIGXFSZ ignored, so writes fail with EFBIG).
   ChildRun run(bool hooked, const std::vector<std::string>& env = {},
-               std::chrono::microseconds kill_after = {}, rlim_t file_limit = 0) {
+               std::chrono::microseconds kill_after = {}, rlim_t file_limit = 0,
+               const std::string& answers = "") {
     const fs::path script = drive.root() / "script.txt", out = drive.root() / "out.txt";
-    std::ofstream(script, std::ios::binary) << kScript;
+    std::ofstream(script, std::ios::binary) << answers << kScript;
     const std::string binary =
         std::string(VANTREXO_BINARY_DIR) + (hooked ? "/dravel-script-hooked" : "/dravel-script");
     std::vector<std::string> variables = {"VANTREXO_DRIVE=" + drive.root().string(),
@@ -399,6 +400,214 @@ TEST_F(KillAndFault, AFullDiskIsShownAndLosesNothingItShowed) {
     if (HasFailure()) return;
   }
   std::printf("[ full disk ] %ld limits, %ld shown as damaged\n", points, shown);
+}
+
+// Other programs at work meanwhile, each in its own process: one locks and
+// releases random records of the brand, one writes records of other brands
+// and other products' histories, one record at a time, timing each write.
+class OtherPrograms : public KillAndFault {
+ protected:
+  // A process that runs `step` until the parent closes the pipe; `finish`
+  // then writes what it found out.
+  template <typename Step, typename Finish>
+  std::pair<pid_t, int> start(Step step, Finish finish) {
+    int stop[2];
+    EXPECT_EQ(::pipe2(stop, O_CLOEXEC), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::close(stop[1]);
+      ::fcntl(stop[0], F_SETFL, O_NONBLOCK);
+      char byte;
+      while (::read(stop[0], &byte, 1) < 0 && errno == EAGAIN) step();
+      finish();
+      ::_exit(0);
+    }
+    ::close(stop[0]);
+    return {child, stop[1]};
+  }
+  // Stops them all (each holds the others' pipes from its fork).
+  static void stop(const std::vector<std::pair<pid_t, int>>& children) {
+    for (const auto& child : children) ::close(child.second);
+    for (const auto& child : children) {
+      int status = 0;
+      ::waitpid(child.first, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+  }
+
+  // How many of the brand's records are gone.
+  std::size_t gone_now() {
+    std::size_t gone = 0;
+    for (FileId f : {FileId::produto, FileId::histval, FileId::histmov}) {
+      const auto& order = f == FileId::produto   ? data.produto_order
+                          : f == FileId::histval ? data.histval_order
+                                                 : data.histmov_order;
+      std::set<std::string> present;
+      for (const auto& k : drive.keys(f, f == FileId::produto ? 6 : 21)) present.insert(k);
+      for (const auto& k : order) gone += present.count(k) == 0 ? 1 : 0;
+    }
+    return gone;
+  }
+
+  static std::vector<std::string> lines_of(const fs::path& p) {
+    std::vector<std::string> lines;
+    std::istringstream in(slurp(p));
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+  }
+};
+
+TEST_F(OtherPrograms, LockerAndWriterMeanwhile) {
+  use(make_data(soak() ? 1500 : 500, 6, 10));
+  std::vector<double> latencies_ms;
+  int rounds = 0;
+  for (const bool yes : {true, false, true}) {
+    SCOPED_TRACE(yes ? "answering Yes" : "answering No");
+    const fs::path locked_log = pristine.root() / "locked.txt";
+    const fs::path written_log = pristine.root() / "written.txt";
+    const fs::path latency_log = pristine.root() / "latency.txt";
+    ++rounds;
+
+    // The locker: holds a random record of the brand for up to 2 ms.
+    auto locker = start(
+        [&, random = std::mt19937(rounds), store = vrx::SqliteFileStore(drive.root())]() mutable {
+          const int which = static_cast<int>(random() % 3);
+          const FileId f =
+              which == 0 ? FileId::produto : (which == 1 ? FileId::histval : FileId::histmov);
+          const auto& order = which == 0 ? data.produto_order
+                                         : (which == 1 ? data.histval_order : data.histmov_order);
+          if (order.empty()) return;
+          const std::string key = order[random() % order.size()];
+          vrx::OpenResult opened = store.open(describe(f), vrx::OpenMode::input_output);
+          if (!opened.file) return;
+          std::string area(describe(f).record_length, ' ');
+          area.replace(0, key.size(), key);
+          if (opened.file->read(area).ok()) {
+            std::ofstream(locked_log, std::ios::app) << key << "\n";
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % 2000));
+          }
+          opened.file->close();
+        },
+        [] {});
+
+    // The writer: one record a time, products of B01 and histories of B01's
+    // and B03's products, each write timed.
+    auto writer = start(
+        [&, n = 0, random = std::mt19937(100 + rounds)]() mutable {
+          ++n;
+          FileId f;
+          std::string record;
+          char code[8], seq[16];
+          const int kind = static_cast<int>(random() % 3);
+          if (kind == 0) {
+            std::snprintf(code, sizeof code, "9%02d%03d", rounds, n % 1000);
+            f = FileId::produto;
+            record = produto_record(code, "B01", "ESCRITO AGORA", "000077");
+          } else {
+            // A history of a product of B01 (100, 103, ...) or B03 (102, 105, ...).
+            std::snprintf(code, sizeof code, "%06d",
+                          100 + 3 * static_cast<int>(random() % 20) + (kind == 1 ? 0 : 2));
+            std::snprintf(seq, sizeof seq, "9%02d%012d", rounds, n);
+            f = kind == 1 ? FileId::histval : FileId::histmov;
+            record = kind == 1 ? histval_record(code, seq) : histmov_record(code, seq);
+          }
+          std::istringstream in(record);
+          std::size_t loaded = 0;
+          const auto began = std::chrono::steady_clock::now();
+          const vrx::AdminResult r = vrx::load_records(drive.path_of(f), describe(f), in, loaded);
+          const double ms =
+              std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began)
+                  .count();
+          if (r.ok) {
+            std::ofstream(written_log, std::ios::app)
+                << static_cast<int>(f) << " " << record.substr(0, 21) << "\n";
+            std::ofstream(latency_log, std::ios::app) << ms << "\n";
+          } else {
+            std::ofstream(latency_log, std::ios::app) << "failed " << r.message << "\n";
+          }
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        },
+        [] {});
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::string answers = "answer";
+    for (int i = 0; i < 500; ++i) answers += yes ? " 6" : " 7";
+    const ChildRun r = run(false, {}, {}, 0, answers + "\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    stop({locker, writer});
+    std::size_t prompts = 0;
+    for (std::size_t at = 0; (at = r.out.find("msgbox 36", at)) != std::string::npos; ++at) {
+      ++prompts;
+    }
+    std::set<std::string> locked;
+    for (const auto& l : lines_of(locked_log)) locked.insert(l);
+    for (const auto& l : lines_of(latency_log)) {
+      ASSERT_FALSE(l.starts_with("failed")) << l;
+      latencies_ms.push_back(std::stod(l));
+    }
+    EXPECT_NE(r.out.find(kFimLine), std::string::npos) << r.out;
+
+    // Whatever the writer wrote is there, byte for byte.
+    std::map<int, std::set<std::string>> written;
+    for (const auto& l : lines_of(written_log)) {
+      written[std::stoi(l.substr(0, 1))].insert(l.substr(2));
+    }
+    for (const auto& [f, keys] : written) {
+      std::set<std::string> present;
+      const std::size_t width = static_cast<FileId>(f) == FileId::produto ? 6 : 21;
+      for (const auto& k : drive.keys(static_cast<FileId>(f), width)) present.insert(k);
+      for (const auto& k : keys) {
+        EXPECT_EQ(present.count(k.substr(0, width)), 1u) << "written and lost: " << k;
+      }
+    }
+    // The brand's records that are left: after Yes only records the locker
+    // held (refused between Unlock and Delete); after No, besides those, a
+    // tail of each file's order. Other brands' records are untouched.
+    auto check = [&](FileId f, const std::vector<std::string>& original,
+                     const std::vector<std::string>& order, std::size_t width) {
+      std::set<std::string> present;
+      for (const auto& k : drive.keys(f, width)) present.insert(k);
+      std::set<std::string> of_brand(order.begin(), order.end());
+      for (const auto& rec : original) {
+        const std::string k = rec.substr(0, width);
+        if (of_brand.count(k) == 0) {
+          EXPECT_EQ(present.count(k), 1u) << "lost: " << k;
+        }
+      }
+      std::size_t last_deleted = 0;
+      for (std::size_t i = 0; i < order.size(); ++i) {
+        if (present.count(order[i]) == 0) last_deleted = i + 1;
+      }
+      const std::size_t must_be_gone = yes ? order.size() : last_deleted;
+      for (std::size_t i = 0; i < must_be_gone; ++i) {
+        if (present.count(order[i]) != 0) {
+          EXPECT_EQ(locked.count(order[i]), 1u)
+              << describe(f).name << " " << order[i] << " left, never locked by the locker";
+        }
+      }
+    };
+    check(FileId::produto, data.produto, data.produto_order, 6);
+    check(FileId::histval, data.histval, data.histval_order, 21);
+    check(FileId::histmov, data.histmov, data.histmov_order, 21);
+    std::printf(
+        "[ other programs ] %s: %zu prompts, %zu records locked by the locker, %zu of %zu "
+        "of the brand's records left\n",
+        yes ? "Yes" : "No", prompts, locked.size(), total() - gone_now(), total());
+    fs::remove(locked_log);
+    fs::remove(written_log);
+    fs::remove(latency_log);
+    reset();
+  }
+  ASSERT_FALSE(latencies_ms.empty());
+  std::sort(latencies_ms.begin(), latencies_ms.end());
+  const auto at = [&](double q) {
+    return latencies_ms[static_cast<std::size_t>(q * static_cast<double>(latencies_ms.size() - 1))];
+  };
+  std::printf(
+      "[ other writer ] %zu single-record writes: median %.2f ms, 90%% %.2f ms, 99%% %.2f ms, "
+      "max %.2f ms\n",
+      latencies_ms.size(), at(0.5), at(0.9), at(0.99), latencies_ms.back());
+  EXPECT_LE(at(0.99), 100.0);
 }
 
 }  // namespace
