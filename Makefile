@@ -8,7 +8,7 @@ DEB_PACKAGES := cmake g++ make libsqlite3-dev sqlite3 libgtest-dev libgmock-dev 
                 libcli11-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test test-asan bench demo run clean
+.PHONY: all deps configure build test test-asan bench demo run clean soak
 
 all: build
 
@@ -53,3 +53,7 @@ run: demo
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# The kill, fault and other-program tests over many more points (several minutes).
+soak: build
+	cd $(BUILD) && VANTREXO_SOAK=1 ./program_tests --gtest_filter='KillAndFault.*:OtherPrograms.*'

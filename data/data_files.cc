@@ -1,6 +1,15 @@
 #include "data/data_files.h"
 
 namespace dravel {
+namespace {
+
+// Dependents first: a file's deletions may rest on those of the files before
+// it (a product's on its histories').
+constexpr std::array<FileId, kFileCount> kCommitOrder = {FileId::histval, FileId::histmov,
+                                                         FileId::produto, FileId::tabemar,
+                                                         FileId::usuario, FileId::paramet};
+
+}  // namespace
 
 DataFiles::DataFiles(vantrexo::FixedText<2>& status)
     : status_(status), records_{Record(describe(FileId::paramet).record_length),
@@ -11,6 +20,7 @@ DataFiles::DataFiles(vantrexo::FixedText<2>& status)
                                 Record(describe(FileId::histval).record_length)} {}
 
 DataFiles::~DataFiles() {
+  commit();
   for (auto& h : handles_) {
     if (h) h->close();
   }
@@ -37,8 +47,12 @@ vrx::FileStatus DataFiles::close(FileId file) {
   status_.assign("00");
   auto& handle = handles_[index(file)];
   if (!handle) return report(vrx::FileStatus::not_open_to_close());
+  // A close commits the file's pending deletions: those of the files they
+  // rest on go first.
+  if (pending_since_[index(file)]) commit();
   vrx::FileStatus s = handle->close();
   handle.reset();
+  pending_since_[index(file)].reset();
   return report(s);
 }
 
@@ -74,19 +88,41 @@ vrx::FileStatus DataFiles::remove(FileId file) {
   status_.assign("00");
   auto& handle = handles_[index(file)];
   if (!handle) return report(vrx::FileStatus::not_open_for_update());
-  return report(handle->remove(record(file).area()));
+  const vrx::FileStatus s = handle->remove(record(file).area());
+  if (s.ok() && !pending_since_[index(file)]) {
+    pending_since_[index(file)] = std::chrono::steady_clock::now();
+  }
+  return report(s);
 }
 
-void DataFiles::commit_all() noexcept {
-  for (auto& h : handles_) {
-    if (!h) continue;
-    try {
-      h->commit();
-    } catch (...) {
-      // Reported by nobody: the engine reports through statuses, and a
-      // failed commit keeps its deletions pending for the next one.
+std::optional<DataFiles::CommitFailure> DataFiles::commit() {
+  std::optional<CommitFailure> failure;
+  for (FileId file : kCommitOrder) {
+    const std::size_t i = index(file);
+    if (!handles_[i] || !pending_since_[i]) continue;
+    if (failure) {
+      rollback(file);
+    } else if (!held_[i]) {
+      pending_since_[i].reset();
+      if (vrx::FileStatus s = handles_[i]->commit(); !s.ok()) failure = CommitFailure{file, s};
     }
   }
+  return failure;
+}
+
+std::optional<DataFiles::CommitFailure> DataFiles::commit_if_due() {
+  const auto now = std::chrono::steady_clock::now();
+  for (const auto& since : pending_since_) {
+    if (since && now - *since >= kGroupCommitDelay) return commit();
+  }
+  return std::nullopt;
+}
+
+vrx::FileStatus DataFiles::rollback(FileId file) {
+  auto& handle = handles_[index(file)];
+  if (!handle) return vrx::FileStatus::not_open();
+  pending_since_[index(file)].reset();
+  return handle->rollback();
 }
 
 bool DataFiles::is_open(FileId file) const { return handles_[index(file)] != nullptr; }

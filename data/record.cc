@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <stdexcept>
 
 namespace dravel {
 
@@ -15,7 +16,10 @@ void Record::set_text(Field f, std::string_view value) {
 }
 
 void Record::set_bytes(Field f, std::string_view value) {
-  assert(f.offset + f.length <= bytes_.size() && value.size() >= f.length);
+  if (f.offset > bytes_.size() || f.length > bytes_.size() - f.offset) {
+    throw std::out_of_range("field outside the record");
+  }
+  if (value.size() < f.length) throw std::invalid_argument("value shorter than the field");
   std::copy_n(value.data(), f.length, bytes_.begin() + static_cast<std::ptrdiff_t>(f.offset));
 }
 

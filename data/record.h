@@ -32,7 +32,9 @@ class Record {
   std::string_view text(Field f) const { return {bytes_.data() + f.offset, f.length}; }
   // Left-aligned, cut to the field's width, filled out with spaces.
   void set_text(Field f, std::string_view value);
-  // Copies exactly the field's width from `value`'s first bytes.
+  // Copies exactly the field's width from `value`'s first bytes. Throws
+  // (std::out_of_range, std::invalid_argument) rather than touch a byte
+  // outside the record or read past a value shorter than the field.
   void set_bytes(Field f, std::string_view value);
   // The field as an unsigned display number; nothing when a byte is not a digit.
   std::optional<std::uint64_t> number(Field f) const;

@@ -1,7 +1,9 @@
 // The deletion cascade ("EXCLUI"): for the brand typed in Ed_CODIMAR, every
 // product of the brand in the order of the brand key, each followed by its
 // value-history and then its movement-history records. Nothing is counted
-// and nothing is undone: each record is deleted when the run reaches it.
+// and nothing is undone: each record is deleted when the run reaches it, and
+// made durable at the commit points (see DataFiles for the rule). A failed
+// Delete or commit is shown as a damaged file and ends the run.
 #include "common/form_ids.h"
 #include "data/record_layouts.h"
 #include "procs/messages.h"
@@ -26,7 +28,7 @@ ProcExc::Next ProcExc::read_next(FormCalls& form, FileId file) {
     const vrx::FileStatus s = files_.read_next(file);
     if (s.at_end()) return Next::end_of_pass;
     if (w_.w_status.holds("99")) {
-      locked_record_prompt(form);
+      if (!locked_record_prompt(form)) return Next::failed;
       if (w_.w_resposta == box::no) return Next::end_of_run;
       continue;
     }
@@ -34,11 +36,19 @@ ProcExc::Next ProcExc::read_next(FormCalls& form, FileId file) {
     // Any other failure: the record area holds nothing to act on, and
     // reading again would fail again.
     report_damaged(form, file);
-    return Next::end_of_run;
+    return Next::failed;
   }
 }
 
-bool ProcExc::delete_histories(FormCalls& form, FileId file) {
+bool ProcExc::delete_record(FormCalls& form, FileId file) {
+  const vrx::FileStatus s = files_.remove(file);
+  if (s.ok()) return commit(form, true);
+  if (s.locked() || s.not_found()) return true;
+  report_damaged(form, file);
+  return false;
+}
+
+ProcExc::Next ProcExc::delete_histories(FormCalls& form, FileId file) {
   namespace history = layout::history;
   const Record& produto = files_.record(FileId::produto);
   Record& historico = files_.record(file);
@@ -48,21 +58,14 @@ bool ProcExc::delete_histories(FormCalls& form, FileId file) {
   historico.set_text(history::compl_2, "0000");
   historico.set_text(history::compl_3, "00");
   historico.set_text(history::compl_4, "0");
-  if (files_.start(file, 0).invalid_key()) return true;
+  if (files_.start(file, 0).invalid_key()) return Next::end_of_pass;
   for (;;) {
-    switch (read_next(form, file)) {
-      case Next::end_of_pass:
-        return true;
-      case Next::end_of_run:
-        return false;
-      case Next::record:
-        break;
-    }
+    if (const Next next = read_next(form, file); next != Next::record) return next;
     files_.unlock(file);
     if (!same_product(historico, history::codipro, produto, layout::produto::pro_codipro)) {
-      return true;
+      return Next::end_of_pass;
     }
-    files_.remove(file);
+    if (!delete_record(form, file)) return Next::failed;
   }
 }
 
@@ -92,11 +95,26 @@ void ProcExc::delete_brand(FormCalls& form) {
       if (!form.get_text(table::ed_codimar).holds(produto.text(pro_codimar))) break;
       form.set_caption(table::frm_dsp, produto.text(pro_descpro));
       form.refresh(table::frm_dsp);
-      files_.remove(FileId::produto);
-      if (!delete_histories(form, FileId::histval)) break;
-      if (!delete_histories(form, FileId::histmov)) break;
+      // The product's deletion stays pending until its histories' deletions
+      // are committed: a run that stops in between, however it stops, never
+      // leaves history records of a deleted product behind.
+      DataFiles::Hold product = files_.hold(FileId::produto);
+      if (!delete_record(form, FileId::produto)) break;
+      Next pass = delete_histories(form, FileId::histval);
+      if (pass == Next::end_of_pass) pass = delete_histories(form, FileId::histmov);
+      if (pass == Next::failed) {
+        // Its histories are not all deleted: the product stays.
+        files_.rollback(FileId::produto);
+        break;
+      }
+      if (pass == Next::end_of_run) break;  // No: the run ends, the product deleted
+      product.release();
+      if (!commit(form, true)) break;
     }
   }
+  // The end of the run is a commit point (after a failure too, for the
+  // deletions it left sound); a failing commit is shown before the end.
+  commit(form);
 
   form.set_caption(table::frm_dsp, "");
   form.refresh(table::frm_dsp);

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/files/engine_test_support.h"
 #include "procs/test_harness.h"
 
 namespace dravel::testing {
@@ -286,11 +289,14 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // A Read next that fails in any other way never loops and never acts on the
-// record area: the damaged-file box, then the usual end.
+// record area: the damaged-file box, then the usual end. A product whose
+// history pass failed keeps its own record (its deletion is rolled back), so
+// that no history record of a deleted product is left behind.
 struct ReadFailure {
   const char* file;
   std::size_t deletions;  // how many of kCompleteRun happen
   std::size_t reads;      // Read next calls in all
+  bool product_kept;      // the last product deleted is rolled back
 };
 
 void PrintTo(const ReadFailure& c, std::ostream* os) { *os << c.file; }
@@ -305,7 +311,10 @@ TEST_P(FailingRead, EndsTheRunWithTheDamagedFileText) {
   const std::vector<std::string> expected(kCompleteRun.begin(),
                                           kCompleteRun.begin() + static_cast<long>(c.deletions));
   EXPECT_EQ(deletions(), expected);
-  expect_files_without(expected);
+  std::vector<std::string> durable = expected;
+  if (c.product_kept) std::erase(durable, "delete PRODUTO 000030");
+  expect_files_without(durable);
+  EXPECT_EQ(h.store.log.with_prefix("rollback").size(), c.product_kept ? 1u : 0u);
   EXPECT_EQ(h.store.log.with_prefix("read next").size(), c.reads);
   const auto lines = h.form.transcript();
   ASSERT_GE(lines.size(), 4u);
@@ -317,9 +326,9 @@ TEST_P(FailingRead, EndsTheRunWithTheDamagedFileText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachPass, FailingRead,
-                         ::testing::Values(ReadFailure{"PRODUTO", 0, 1},
-                                           ReadFailure{"HISTVAL", 1, 2},
-                                           ReadFailure{"HISTMOV", 2, 4}),
+                         ::testing::Values(ReadFailure{"PRODUTO", 0, 1, false},
+                                           ReadFailure{"HISTVAL", 1, 2, true},
+                                           ReadFailure{"HISTMOV", 2, 4, true}),
                          [](const ::testing::TestParamInfo<ReadFailure>& param_info) {
                            return std::string(param_info.param.file);
                          });
@@ -341,6 +350,183 @@ TEST_F(Cascade, RefusedDeleteLeavesTheRecordAndGoesOn) {
   expect_files_without(expected);
   EXPECT_EQ(h.form.transcript().back(), kFim);
 }
+
+}  // namespace
+}  // namespace dravel::testing
+
+namespace dravel::testing {
+namespace {
+
+// What another program reads, from its own thread and handles: the status of
+// a read (input mode, so that it locks nothing) of each record by its key.
+std::vector<std::string> read_elsewhere(
+    const TestDrive& drive, const std::vector<std::pair<FileId, std::string>>& records) {
+  std::vector<std::string> codes;
+  std::thread other([&] {
+    vrx::SqliteFileStore store(drive.root());
+    for (const auto& [file, key] : records) {
+      vrx::OpenResult opened = store.open(describe(file), vrx::OpenMode::input);
+      std::string area(describe(file).record_length, ' ');
+      area.replace(0, key.size(), key);
+      codes.emplace_back(opened.status.ok() ? opened.file->read(area).code()
+                                            : opened.status.code());
+    }
+  });
+  other.join();
+  return codes;
+}
+
+// No deleted product of the brand has a history record left.
+void expect_no_orphans(const TestDrive& drive) {
+  std::set<std::string> products;
+  for (const auto& p : drive.keys(FileId::produto, 6)) products.insert(p);
+  for (const auto& r : kProducts) {
+    const std::string code = r.substr(0, 6);
+    if (r.substr(88, 3) != "ABC" || products.count(code) != 0) continue;
+    for (FileId f : {FileId::histval, FileId::histmov}) {
+      for (const auto& k : drive.keys(f, 6)) EXPECT_NE(k, code) << describe(f).name;
+    }
+  }
+}
+
+// A locked history record's prompt: the histories deleted so far are
+// committed before the operator is asked, the product's own deletion stays
+// pending (and locked) while its histories are not done; after a No the run
+// ends and commits it. (Products finished since PRODUTO's last commit share
+// its group and wait with it.)
+TEST_F(Cascade, PromptCommitsTheHistoriesButNotTheirProductUntilTheRunEnds) {
+  OtherProgram other(h.drive);
+  ASSERT_EQ(other.lock(FileId::histmov, "000010000000000000002"), "00");
+  std::vector<std::string> at_prompt;
+  h.form.after_call = [&](const RecordedCall& call) {
+    if (call.key == "message box" && call.invocation.arguments.at(1).integer == 36) {
+      at_prompt = read_elsewhere(h.drive, {{FileId::produto, "000010"},
+                                           {FileId::histval, "000010202401010000001"},
+                                           {FileId::histmov, "000010000000000000001"}});
+    }
+  };
+  h.form.answers = {7};
+  exclui("ABC");
+  EXPECT_THAT(at_prompt, ElementsAre("99", "23", "23"));
+  other.release_all();
+  EXPECT_THAT(read_elsewhere(h.drive, {{FileId::produto, "000010"}}), ElementsAre("23"));
+  expect_files_without({kCompleteRun.begin(), kCompleteRun.begin() + 6});
+}
+
+// The 20 ms deadline is checked across the files: a value-history deletion
+// that has waited is committed at the next movement-history deletion, while
+// the product's own stays pending.
+TEST_F(Cascade, DeadlineCommitsEveryFileThatWaitedButNotAProductInProgress) {
+  std::vector<std::string> seen;
+  h.store.log.after_delete = [&](const std::string& line) {
+    if (line == "delete HISTVAL 000010202401010000001") {
+      std::this_thread::sleep_for(kGroupCommitDelay + std::chrono::milliseconds(5));
+    } else if (line == "delete HISTMOV 000010000000000000001") {
+      seen = read_elsewhere(
+          h.drive, {{FileId::histval, "000010202401010000001"}, {FileId::produto, "000010"}});
+    }
+  };
+  exclui("ABC");
+  EXPECT_THAT(seen, ElementsAre("23", "99"));
+  expect_files_without(kCompleteRun);
+}
+
+// Every commit point commits the history files before PRODUTO.
+TEST_F(Cascade, HistoriesAreCommittedBeforeTheirProducts) {
+  h.store.log.log_commits = true;
+  h.store.log.after_delete = [&](const std::string& line) {
+    if (line.starts_with("delete HISTMOV")) {
+      std::this_thread::sleep_for(kGroupCommitDelay + std::chrono::milliseconds(1));
+    }
+  };
+  exclui("ABC");
+  // Each PRODUTO commit follows the commits of the histories deleted before it.
+  const auto& lines = h.store.log.lines;
+  std::set<std::string> uncommitted;
+  for (const auto& l : lines) {
+    if (l.starts_with("delete ")) uncommitted.insert(l.substr(7, 7));
+    if (l.starts_with("commit ")) {
+      const std::string file = l.substr(7, 7);
+      if (file == "PRODUTO") {
+        EXPECT_EQ(uncommitted.count("HISTVAL") + uncommitted.count("HISTMOV"), 0u)
+            << "PRODUTO committed before its histories";
+      }
+      uncommitted.erase(file);
+    }
+  }
+  EXPECT_GE(h.store.log.with_prefix("commit PRODUTO").size(), 2u);
+  expect_files_without(kCompleteRun);
+}
+
+// A lock file that fails in the middle of a run is a damaged file, not a
+// locked record: no prompt, the product whose histories were not all deleted
+// stays, and the run ends as usual.
+TEST_F(Cascade, FailingLockFileIsShownAsDamaged) {
+  h.store.log.after_delete = [&](const std::string& line) {
+    if (line == "delete HISTVAL 000030000000000000001") {
+      ASSERT_EQ(vrx::testing::break_lock_file(h.drive.path_of(FileId::histmov).string() + ".lck"),
+                1);
+    }
+  };
+  exclui("ABC");
+  const auto lines = h.form.transcript();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines.end()[-4], "msgbox 16 \"Arquivo HISTMOV Danificado !!! Erro.: 30\" -> 1");
+  EXPECT_EQ(lines.back(), kFim);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.starts_with(kPrompt); }),
+            0);
+  expect_files_without({"delete HISTVAL 000030000000000000001"});
+}
+
+// A failing commit or Delete is shown where it happened, as a damaged file,
+// and the run ends with the usual end: never a bare "Fim" after deletions
+// that were undone. Whatever was committed, no history record of a deleted
+// product is left, and a second run finishes the job.
+struct Fault {
+  const char* name;
+  const char* file;
+  bool on_commit;  // else on the first Delete
+};
+
+void PrintTo(const Fault& c, std::ostream* os) { *os << c.name; }
+
+class FailingWrite : public Cascade, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(FailingWrite, IsShownAndLeavesNoOrphans) {
+  const Fault& c = GetParam();
+  (c.on_commit ? h.store.log.commit_fails_with : h.store.log.delete_fails_with) = {{c.file, "30"}};
+  exclui("ABC");
+  const auto lines = h.form.transcript();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines.end()[-4],
+            std::string("msgbox 16 \"Arquivo ") + c.file + " Danificado !!! Erro.: 30\" -> 1");
+  EXPECT_EQ(lines.end()[-3], "caption Frm_Dsp \"\"");
+  EXPECT_EQ(lines.back(), kFim);
+  expect_no_orphans(h.drive);
+  if (c.on_commit && std::string(c.file) != "PRODUTO") {
+    // Nothing of the brand's products went: they all rest on that file.
+    EXPECT_EQ(h.drive.keys(FileId::produto, 6).size(), kProducts.size());
+  }
+
+  h.store.log.commit_fails_with.clear();
+  h.store.log.delete_fails_with.clear();
+  h.form.clear();
+  exclui("ABC");
+  EXPECT_EQ(h.form.transcript().back(), kFim);
+  expect_files_without(kCompleteRun);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachFile, FailingWrite,
+                         ::testing::Values(Fault{"CommitOfHISTVAL", "HISTVAL", true},
+                                           Fault{"CommitOfHISTMOV", "HISTMOV", true},
+                                           Fault{"CommitOfPRODUTO", "PRODUTO", true},
+                                           Fault{"DeleteOfPRODUTO", "PRODUTO", false},
+                                           Fault{"DeleteOfHISTVAL", "HISTVAL", false},
+                                           Fault{"DeleteOfHISTMOV", "HISTMOV", false}),
+                         [](const ::testing::TestParamInfo<Fault>& param_info) {
+                           return std::string(param_info.param.name);
+                         });
 
 }  // namespace
 }  // namespace dravel::testing

@@ -3,13 +3,13 @@
 namespace dravel {
 
 void ProcExc::run(FormCalls& form) {
-  // Whatever way the operation ends (at its last step, early after a file
-  // error, or thrown out of), what it deleted is made durable and the word
-  // is gone.
+  // Whatever way the operation ends, the word is gone. The deletion commits
+  // at its own commit points and at its end; should it be thrown out of,
+  // what it left pending is committed here, by the same rule.
   struct EndOfCall {
     ProcExc& self;
     ~EndOfCall() {
-      self.files_.commit_all();
+      self.files_.commit();
       self.w_.w_comando.clear();
     }
   } end_of_call{*this};

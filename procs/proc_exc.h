@@ -50,17 +50,26 @@ class ProcExc {
 
   // The deletion cascade ("EXCLUI").
   void delete_brand(FormCalls& form);
-  enum class Next { record, end_of_pass, end_of_run };
+  // How a read or a pass ended: `failed` when a failure was shown to the
+  // operator, `end_of_run` after a No.
+  enum class Next { record, end_of_pass, end_of_run, failed };
   Next read_next(FormCalls& form, FileId file);
-  // The history pass of `file` for the product in the PRODUTO area; false
-  // when the run is to end.
-  bool delete_histories(FormCalls& form, FileId file);
+  // The history pass of `file` for the product in the PRODUTO area.
+  Next delete_histories(FormCalls& form, FileId file);
+  // Deletes the record in the file's area; false when the failure was shown.
+  // A record another program holds ("99") or that is gone already ("23") is
+  // no failure: the run goes on.
+  bool delete_record(FormCalls& form, FileId file);
+  // A commit point (with `only_when_due`, only once the deadline has come);
+  // false when a failing commit was shown to the operator.
+  bool commit(FormCalls& form, bool only_when_due = false);
 
   // Shows `text` (filled out to 120 characters) with `style` in the form's
-  // message box; the deletions done so far are made durable first.
+  // message box.
   void show_message(FormCalls& form, std::string_view text, std::int32_t style);
-  // Asks whether to read a locked record again; the answer in W-RESPOSTA.
-  void locked_record_prompt(FormCalls& form);
+  // Commits, then asks whether to read a locked record again; the answer in
+  // W-RESPOSTA. False, without asking, when the commit failed (and was shown).
+  bool locked_record_prompt(FormCalls& form);
   // The damaged-file text for `file` with the status now in W-STATUS.
   void report_damaged(FormCalls& form, FileId file);
 

@@ -81,8 +81,10 @@ inline std::string histmov_record(std::string_view code, std::string_view sequen
 // A drive in a fresh temporary folder, removed afterwards.
 class TestDrive {
  public:
-  TestDrive() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "dravel-test-XXXXXX").string();
+  TestDrive() : TestDrive(std::filesystem::temp_directory_path()) {}
+  // In a fresh folder under `parent`.
+  explicit TestDrive(const std::filesystem::path& parent) {
+    std::string pattern = (parent / "dravel-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     root_ = pattern;
   }

@@ -6,6 +6,7 @@
 #define PROCS_TEST_HARNESS_H_
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -28,6 +29,10 @@ struct FileLog {
   std::vector<std::string> lines;
   std::set<std::string> throw_on_open;                      // logical names
   std::map<std::string, std::string> read_next_fails_with;  // logical name -> status
+  bool log_commits = false;                                 // commits with something to do
+  std::map<std::string, std::string> commit_fails_with;     // logical name -> status
+  std::map<std::string, std::string> delete_fails_with;     // logical name -> status
+  std::function<void(const std::string& line)> after_delete;
   std::vector<std::string> with_prefix(std::string_view prefix) const {
     std::vector<std::string> found;
     for (const auto& l : lines) {
@@ -72,11 +77,28 @@ class LoggedFile : public vrx::IndexedFile {
     return s;
   }
   vrx::FileStatus remove(vrx::ConstRecordArea area) override {
-    const vrx::FileStatus s = inner_->remove(area);
+    auto injected = log_.delete_fails_with.find(description_.name);
+    const vrx::FileStatus s = injected != log_.delete_fails_with.end()
+                                  ? vrx::FileStatus(injected->second)
+                                  : inner_->remove(area);
     add("delete", primary(area), s);
+    if (log_.after_delete) log_.after_delete(log_.lines.back());
     return s;
   }
-  vrx::FileStatus commit() override { return inner_->commit(); }
+  // An injected failure undoes the pending deletions, as a failing commit does.
+  vrx::FileStatus commit() override {
+    auto injected = log_.commit_fails_with.find(description_.name);
+    const vrx::FileStatus s = injected != log_.commit_fails_with.end()
+                                  ? (inner_->rollback(), vrx::FileStatus(injected->second))
+                                  : inner_->commit();
+    if (log_.log_commits) add("commit", "", s);
+    return s;
+  }
+  vrx::FileStatus rollback() override {
+    const vrx::FileStatus s = inner_->rollback();
+    add("rollback", "", s);
+    return s;
+  }
   vrx::FileStatus close() override {
     const vrx::FileStatus s = inner_->close();
     add("close", "", s);

@@ -3,6 +3,7 @@
 #ifndef PLATFORM_FILES_ENGINE_TEST_SUPPORT_H_
 #define PLATFORM_FILES_ENGINE_TEST_SUPPORT_H_
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -100,6 +101,25 @@ inline std::set<std::string> names_in(const std::filesystem::path& folder) {
     names.insert(entry.path().filename().string());
   }
   return names;
+}
+
+// Makes every descriptor this process holds on `lock_file` fail from now on,
+// as an I/O error on the lock file would: each is replaced by a read-only
+// descriptor, on which taking or releasing a lock fails (EBADF). Returns how
+// many were replaced.
+inline int break_lock_file(const std::filesystem::path& lock_file) {
+  int replaced = 0;
+  std::error_code ec;
+  const auto target = std::filesystem::canonical(lock_file, ec);
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+    std::error_code link_ec;
+    if (std::filesystem::read_symlink(entry.path(), link_ec) != target) continue;
+    const int fd = std::stoi(entry.path().filename().string());
+    const int read_only = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    if (read_only >= 0 && ::dup2(read_only, fd) == fd) ++replaced;
+    if (read_only >= 0) ::close(read_only);
+  }
+  return replaced;
 }
 
 }  // namespace vrx::testing

@@ -68,12 +68,20 @@ class IndexedFile {
   virtual FileStatus unlock() = 0;
 
   // Deletes the record whose primary key stands in the area, from every key.
-  // "99" rather than delete a record another program holds.
+  // "99" rather than delete a record another program holds. The deletion is
+  // pending until commit(): this handle no longer finds the record, other
+  // programs find it locked ("99"); a killed program's pending deletions
+  // never happened.
   virtual FileStatus remove(ConstRecordArea area) = 0;
 
-  // Makes every deletion done so far durable and visible to other programs,
-  // and releases the locks kept on the deleted records.
+  // Makes every pending deletion durable and visible to other programs, all
+  // of them or (on a failure, which is returned) none, and releases the locks
+  // kept on the deleted records. The handle never commits on its own before
+  // close(): the program chooses its commit points.
   virtual FileStatus commit() = 0;
+
+  // Drops every pending deletion (the records stay) and releases their locks.
+  virtual FileStatus rollback() = 0;
 
   // Commits, releases every lock and closes. The handle is unusable after.
   virtual FileStatus close() = 0;

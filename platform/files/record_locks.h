@@ -59,6 +59,24 @@ class RecordLockFile {
   int last_errno_ = 0;
 };
 
+// A record lock just taken: released at the end of the scope unless kept.
+// Without a lock file (a lock that was only tested) it does nothing.
+class TakenRecordLock {
+ public:
+  TakenRecordLock(RecordLockFile* locks, std::int64_t record) : locks_(locks), record_(record) {}
+  ~TakenRecordLock() {
+    if (locks_ != nullptr) locks_->unlock(record_);
+  }
+  TakenRecordLock(const TakenRecordLock&) = delete;
+  TakenRecordLock& operator=(const TakenRecordLock&) = delete;
+  // The lock outlives the scope.
+  void keep() { locks_ = nullptr; }
+
+ private:
+  RecordLockFile* locks_;
+  std::int64_t record_;
+};
+
 }  // namespace vrx
 
 #endif  // PLATFORM_FILES_RECORD_LOCKS_H_

@@ -1,5 +1,7 @@
 // Record locks between programs: two handles in one process behave as two
 // programs, and so do two processes.
+#include "platform/files/record_locks.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -181,14 +183,50 @@ TEST_F(RecordLocks, ReadNextDeliversARecordAnotherProgramAddedJustAhead) {
   }
 }
 
-TEST_F(RecordLocks, GroupOfDeletionsIsCommittedWithinTwentyMilliseconds) {
+// The handle never commits on its own: the program chooses when.
+TEST_F(RecordLocks, DeletionsStayPendingUntilCommitted) {
   auto deleter = open(OpenMode::input_output);
   auto other = open(OpenMode::input);
   std::string area = key("A1");
   ASSERT_TRUE(deleter->remove(area).ok());
+  EXPECT_EQ(deleter->read(area).code(), "23");  // gone for the deleter
   usleep(30'000);
-  ASSERT_TRUE(deleter->unlock().ok());  // any operation commits a group that is due
+  ASSERT_TRUE(deleter->unlock().ok());
+  EXPECT_EQ(other->read(area).code(), "99");
+  ASSERT_TRUE(deleter->commit().ok());
   EXPECT_EQ(other->read(area).code(), "23");
+}
+
+// A rolled-back deletion never happened: the record is there and free.
+TEST_F(RecordLocks, RollbackKeepsTheRecordsAndFreesThem) {
+  auto deleter = open(OpenMode::input_output);
+  auto other = open(OpenMode::input_output);
+  std::string area = key("A1");
+  ASSERT_TRUE(deleter->remove(area).ok());
+  ASSERT_TRUE(deleter->rollback().ok());
+  EXPECT_TRUE(deleter->commit().ok());
+  EXPECT_TRUE(other->read(area).ok());
+  EXPECT_EQ(area.substr(0, 2), "A1");
+}
+
+// A lock file that fails is an I/O error ("30"), never a record held by
+// another program ("99", which would bring the locked-record prompt back
+// for ever), whichever operation meets it.
+TEST_F(RecordLocks, LockFileFailuresAreStatus30) {
+  auto file = open(OpenMode::input_output);
+  std::string area = key("A1");
+  ASSERT_TRUE(file->read(area).ok());
+  std::string other = key("A2");
+  ASSERT_TRUE(file->remove(other).ok());
+  ASSERT_EQ(testing::break_lock_file(RecordLockFile::path_for(
+                map_catalogue_path(description_.catalogue_path, drive_.path()))),
+            1);
+  EXPECT_EQ(file->read(area = key("A3")).code(), "30");
+  ASSERT_TRUE(file->start(0, key("A3")).ok());
+  EXPECT_EQ(file->read_next(area).code(), "30");
+  EXPECT_EQ(file->remove(key("A4")).code(), "30");
+  EXPECT_EQ(file->close().code(), "00");
+  EXPECT_EQ(open(OpenMode::input)->read(other).code(), "23");
 }
 
 // A program may keep deletions pending on several files at once; their

@@ -85,6 +85,37 @@ class ResetOnExit {
   Statement& statement_;
 };
 
+// A write transaction on a connection: begin() takes SQLite's write lock
+// (BEGIN IMMEDIATE), commit() ends it; one that is left without a commit,
+// or whose commit failed, is rolled back.
+class WriteTransaction {
+ public:
+  WriteTransaction(sqlite3* db, Statement& begin, Statement& commit, Statement& rollback)
+      : db_(db), begin_(begin), commit_(commit), rollback_(rollback) {}
+  ~WriteTransaction() {
+    if (sqlite3_get_autocommit(db_) == 0) {
+      rollback_.step();
+      rollback_.reset();
+    }
+  }
+  WriteTransaction(const WriteTransaction&) = delete;
+  WriteTransaction& operator=(const WriteTransaction&) = delete;
+
+  // SQLITE_DONE or the failure's code.
+  int begin() { return run(begin_); }
+  int commit() { return run(commit_); }
+
+ private:
+  static int run(Statement& statement) {
+    ResetOnExit reset(statement);
+    return statement.step();
+  }
+  sqlite3* db_;
+  Statement& begin_;
+  Statement& commit_;
+  Statement& rollback_;
+};
+
 // An owned connection.
 class Connection {
  public:

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/files/test_hooks.h"
+
 namespace vrx::sqlite_detail {
 namespace {
 
@@ -23,9 +25,6 @@ std::string batch_sql(std::size_t key, bool duplicates, bool at_start) {
   return "SELECT " + columns + " FROM records WHERE " + k + (at_start ? " >= ?1" : " > ?1") +
          " ORDER BY " + k + " LIMIT ?3";
 }
-
-// The handles of this thread whose group of deletions is open.
-thread_local std::vector<SqliteIndexedFile*> open_groups;
 
 }  // namespace
 
@@ -49,11 +48,13 @@ FileStatus SqliteIndexedFile::prepare() {
   data_by_seq_ = Statement(db, "SELECT data FROM records WHERE seq = ?1");
   std::vector<Statement*> all = {&record_by_primary_, &seq_by_primary_, &data_by_seq_};
   if (updating()) {
+    seq_exists_ = Statement(db, "SELECT 1 FROM records WHERE seq = ?1");
     delete_by_seq_ = Statement(db, "DELETE FROM records WHERE seq = ?1");
-    begin_group_ = Statement(db, "BEGIN IMMEDIATE");
-    commit_group_ = Statement(db, "COMMIT");
-    rollback_group_ = Statement(db, "ROLLBACK");
-    all.insert(all.end(), {&delete_by_seq_, &begin_group_, &commit_group_, &rollback_group_});
+    begin_write_ = Statement(db, "BEGIN IMMEDIATE");
+    commit_write_ = Statement(db, "COMMIT");
+    rollback_write_ = Statement(db, "ROLLBACK");
+    all.insert(all.end(),
+               {&seq_exists_, &delete_by_seq_, &begin_write_, &commit_write_, &rollback_write_});
   }
   key_statements_.resize(description_.keys.size());
   for (std::size_t n = 0; n < description_.keys.size(); ++n) {
@@ -74,13 +75,13 @@ FileStatus SqliteIndexedFile::prepare() {
 }
 
 FileStatus SqliteIndexedFile::fail(int rc) {
-  FileStatus status = failure_status(connection_.get(), rc, FailedStep::operation);
-  // Some failures (a full disk, an I/O error) make SQLite roll the whole
-  // transaction back: the group's deletions are undone, and this failure is
-  // the group's end. Otherwise the next delete would run outside any group
-  // and the next commit would fail again for want of a transaction.
-  if (in_group_ && sqlite3_get_autocommit(connection_.get()) != 0) leave_group();
-  return status;
+  return failure_status(connection_.get(), rc, FailedStep::operation);
+}
+
+FileStatus SqliteIndexedFile::lock_failure() const {
+  // Whatever went wrong on the lock file, it is no record held by another
+  // program: an I/O error, never "99".
+  return status_from_failure(FailedStep::operation, 0, locks_.last_errno());
 }
 
 bool SqliteIndexedFile::unchanged_since(bool watched, const CommitWatch::Mark& mark) const {
@@ -97,6 +98,15 @@ FileStatus SqliteIndexedFile::fetch_by_seq(std::int64_t seq, RecordArea area) {
   return fail(rc);
 }
 
+FileStatus SqliteIndexedFile::exists(std::int64_t seq) {
+  ResetOnExit reset(seq_exists_);
+  seq_exists_.bind_int64(1, seq);
+  int rc = seq_exists_.step();
+  if (rc == SQLITE_ROW) return FileStatus::success();
+  if (rc == SQLITE_DONE) return FileStatus::no_record();
+  return fail(rc);
+}
+
 FileStatus SqliteIndexedFile::fill_batch(bool first) {
   batch_.clear();
   batch_.watched = watch_.mark(batch_.mark);  // before the read transaction begins
@@ -105,106 +115,49 @@ FileStatus SqliteIndexedFile::fill_batch(bool first) {
   batch_limit_ =
       first || !batch_.watched ? 1 : std::clamp<std::size_t>(batch_limit_ * 2, 4, max_batch_limit_);
   KeyStatements& k = key_statements_[position_.key];
-  Statement& rows = position_.at_start ? k.start_batch : k.next_batch;
-  ResetOnExit reset(rows);
-  rows.bind_blob(1, position_.value);
-  rows.bind_int64(2, position_.seq);
-  rows.bind_int64(3, static_cast<std::int64_t>(batch_limit_));
-  int rc;
-  while ((rc = rows.step()) == SQLITE_ROW) {
-    if (batch_.size == batch_.rows.size()) batch_.rows.emplace_back();
-    Batch::Row& row = batch_.rows[batch_.size++];
-    row.key.assign(rows.column_blob(0));
-    row.seq = rows.column_int64(1);
-    row.data.assign(rows.column_blob(2));
+  for (;;) {
+    Statement& rows = position_.at_start ? k.start_batch : k.next_batch;
+    ResetOnExit reset(rows);
+    rows.bind_blob(1, position_.value);
+    rows.bind_int64(2, position_.seq);
+    rows.bind_int64(3, static_cast<std::int64_t>(batch_limit_));
+    std::size_t read = 0;
+    std::string last_key;
+    std::int64_t last_seq = 0;
+    int rc;
+    while ((rc = rows.step()) == SQLITE_ROW) {
+      ++read;
+      const std::int64_t seq = rows.column_int64(1);
+      if (!pending_set_.empty() && pending(seq)) {
+        last_key.assign(rows.column_blob(0));
+        last_seq = seq;
+        continue;
+      }
+      if (batch_.size == batch_.rows.size()) batch_.rows.emplace_back();
+      Batch::Row& row = batch_.rows[batch_.size++];
+      row.key.assign(rows.column_blob(0));
+      row.seq = seq;
+      row.data.assign(rows.column_blob(2));
+    }
+    if (rc != SQLITE_DONE) {
+      batch_.clear();
+      return fail(rc);
+    }
+    if (!batch_.empty() || read < batch_limit_) return FileStatus::success();
+    // Every row read is pending deletion here: go on after the last of them.
+    position_.value.swap(last_key);
+    position_.seq = last_seq;
+    position_.at_start = false;
   }
-  if (rc != SQLITE_DONE) {
-    batch_.clear();
-    return fail(rc);
-  }
+}
+
+FileStatus SqliteIndexedFile::drop_pending() {
+  if (pending_.empty()) return FileStatus::success();
+  pending_.clear();
+  pending_set_.clear();
+  // Only the pending deletions' locks and at most the last read's are held.
+  if (locks_.unlock_all_except(read_lock_) != LockResult::ok) return lock_failure();
   return FileStatus::success();
-}
-
-FileStatus SqliteIndexedFile::commit_if_due() {
-  if (!deferred_failure_.ok()) {
-    return std::exchange(deferred_failure_, FileStatus::success());
-  }
-  // Every group of the thread is due 20 ms after its first delete, whichever
-  // file the program works on now.
-  FileStatus status;
-  const auto now = std::chrono::steady_clock::now();
-  const std::vector<SqliteIndexedFile*> groups = open_groups;
-  for (SqliteIndexedFile* group : groups) {
-    if (now - group->group_began_ < kGroupCommitDelay) continue;
-    if (group == this) {
-      status = end_group();
-    } else {
-      group->end_group_for_another();
-    }
-  }
-  return status;
-}
-
-int SqliteIndexedFile::begin_group() {
-  sqlite3* db = connection_.get();
-  sqlite3_busy_timeout(db, 0);
-  int rc = begin_group_.step();
-  begin_group_.reset();
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  if ((rc & 0xFF) == SQLITE_BUSY) {
-    // Another program is writing to this file. Wait for it only after
-    // committing this thread's other groups, so that no program waits for a
-    // write lock while it holds another: two programs deleting from the
-    // same files in different orders never wait for each other.
-    const std::vector<SqliteIndexedFile*> groups = open_groups;
-    for (SqliteIndexedFile* group : groups) group->end_group_for_another();
-    rc = begin_group_.step();
-    begin_group_.reset();
-  }
-  if (rc == SQLITE_DONE) {
-    in_group_ = true;
-    open_groups.push_back(this);
-    group_began_ = std::chrono::steady_clock::now();
-  }
-  return rc;
-}
-
-void SqliteIndexedFile::end_group_for_another() {
-  if (FileStatus status = end_group(); !status.ok() && deferred_failure_.ok()) {
-    deferred_failure_ = status;
-  }
-}
-
-FileStatus SqliteIndexedFile::end_group() {
-  if (!in_group_) {
-    return FileStatus::success();
-  }
-  FileStatus status;
-  int rc = commit_group_.step();
-  commit_group_.reset();
-  if (rc != SQLITE_DONE) {
-    status = fail(rc);
-    if (sqlite3_get_autocommit(connection_.get()) == 0) {
-      rollback_group_.step();
-      rollback_group_.reset();
-    }
-  }
-  FileStatus left = leave_group();
-  return status.ok() ? left : status;
-}
-
-FileStatus SqliteIndexedFile::leave_group() {
-  std::erase(open_groups, this);
-  in_group_ = false;
-  FileStatus status;
-  if (deleted_in_group_ != 0) {
-    // Only the deletions' locks and at most the last read's are held.
-    if (locks_.unlock_all_except(read_lock_) != LockResult::ok) {
-      status = status_from_failure(FailedStep::operation, 0, locks_.last_errno());
-    }
-    deleted_in_group_ = 0;
-  }
-  return status;
 }
 
 void SqliteIndexedFile::remember_delivered(RecordArea area, std::int64_t seq) {
@@ -215,11 +168,11 @@ void SqliteIndexedFile::remember_delivered(RecordArea area, std::int64_t seq) {
   }
 }
 
-void SqliteIndexedFile::release_read_lock() {
-  if (read_lock_) {
-    locks_.unlock(*read_lock_);
-    read_lock_.reset();
-  }
+FileStatus SqliteIndexedFile::release_read_lock() {
+  if (!read_lock_) return FileStatus::success();
+  const std::int64_t seq = *std::exchange(read_lock_, std::nullopt);
+  if (locks_.unlock(seq) != LockResult::ok) return lock_failure();
+  return FileStatus::success();
 }
 
 FileStatus SqliteIndexedFile::claim(std::int64_t seq) {
@@ -232,7 +185,7 @@ FileStatus SqliteIndexedFile::claim(std::int64_t seq) {
     case LockResult::error:
       break;
   }
-  return status_from_failure(FailedStep::operation, 0, locks_.last_errno());
+  return lock_failure();
 }
 
 FileStatus SqliteIndexedFile::deliver(std::string_view data, RecordArea area) {
@@ -244,10 +197,10 @@ FileStatus SqliteIndexedFile::deliver(std::string_view data, RecordArea area) {
 }
 
 FileStatus SqliteIndexedFile::read(RecordArea area) {
+  [[maybe_unused]] OperationCount counted;
   if (!is_open()) return FileStatus::not_open();
-  if (FileStatus due = commit_if_due(); !due.ok()) return due;
   if (area.size() != description_.record_length) return FileStatus::damaged();
-  release_read_lock();
+  if (FileStatus released = release_read_lock(); !released.ok()) return released;
   position_.valid = false;
   batch_.clear();
   batch_limit_ = 0;
@@ -259,26 +212,29 @@ FileStatus SqliteIndexedFile::read(RecordArea area) {
   for (;;) {
     CommitWatch::Mark before;
     bool watched = watch_.mark(before);
-    {
-      ResetOnExit reset(record_by_primary_);
-      record_by_primary_.bind_blob(1, scratch_key_);
-      int rc = record_by_primary_.step();
-      if (rc == SQLITE_DONE) return FileStatus::no_record();
-      if (rc != SQLITE_ROW) return fail(rc);
-      seq = record_by_primary_.column_int64(0);
-      if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
-      if (unchanged_since(watched, before)) {
-        if (FileStatus delivered = deliver(record_by_primary_.column_blob(1), area);
-            !delivered.ok()) {
-          if (updating()) locks_.unlock(seq);
-          return delivered;
-        }
-        break;
+    ResetOnExit reset(record_by_primary_);
+    record_by_primary_.bind_blob(1, scratch_key_);
+    int rc = record_by_primary_.step();
+    if (rc == SQLITE_DONE) return FileStatus::no_record();
+    if (rc != SQLITE_ROW) return fail(rc);
+    seq = record_by_primary_.column_int64(0);
+    if (pending(seq)) return FileStatus::no_record();  // deleted here, not yet committed
+    if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
+    TakenRecordLock taken(taken_lock_file(), seq);
+    if (unchanged_since(watched, before)) {
+      if (FileStatus delivered = deliver(record_by_primary_.column_blob(1), area);
+          !delivered.ok()) {
+        return delivered;
       }
+      taken.keep();
+      break;
     }
+    record_by_primary_.reset();
     FileStatus fetched = fetch_by_seq(seq, area);
-    if (fetched.ok()) break;
-    if (updating()) locks_.unlock(seq);
+    if (fetched.ok()) {
+      taken.keep();
+      break;
+    }
     if (!fetched.not_found()) return fetched;
     // Deleted meanwhile: look again (it may have been loaded anew).
   }
@@ -292,8 +248,8 @@ FileStatus SqliteIndexedFile::read(RecordArea area) {
 }
 
 FileStatus SqliteIndexedFile::start(std::size_t key, ConstRecordArea area) {
+  [[maybe_unused]] OperationCount counted;
   if (!is_open()) return FileStatus::not_open();
-  if (FileStatus due = commit_if_due(); !due.ok()) return due;
   if (area.size() != description_.record_length) return FileStatus::damaged();
   position_.valid = false;
   batch_.clear();
@@ -312,10 +268,10 @@ FileStatus SqliteIndexedFile::start(std::size_t key, ConstRecordArea area) {
 }
 
 FileStatus SqliteIndexedFile::read_next(RecordArea area) {
+  [[maybe_unused]] OperationCount counted;
   if (!is_open()) return FileStatus::not_open();
-  if (FileStatus due = commit_if_due(); !due.ok()) return due;
   if (area.size() != description_.record_length) return FileStatus::damaged();
-  release_read_lock();
+  if (FileStatus released = release_read_lock(); !released.ok()) return released;
   if (!position_.valid) return FileStatus::no_position();
   for (;;) {
     if (batch_.empty()) {
@@ -329,17 +285,14 @@ FileStatus SqliteIndexedFile::read_next(RecordArea area) {
     const std::int64_t seq = row.seq;
     // A "99" leaves the position and the batch: the same record comes next.
     if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
+    TakenRecordLock taken(taken_lock_file(), seq);
     if (unchanged_since(batch_.watched, batch_.mark)) {
-      if (FileStatus delivered = deliver(row.data, area); !delivered.ok()) {
-        if (updating()) locks_.unlock(seq);
-        return delivered;
-      }
+      if (FileStatus delivered = deliver(row.data, area); !delivered.ok()) return delivered;
       position_.value = row.key;
       ++batch_.next;
     } else if (batch_.watched) {
       // Someone committed since the batch was read: this record may be gone,
       // or another may now come before it. Read again from the position.
-      if (updating()) locks_.unlock(seq);
       batch_.clear();
       continue;
     } else {
@@ -348,12 +301,12 @@ FileStatus SqliteIndexedFile::read_next(RecordArea area) {
       std::string key = row.key;
       batch_.clear();
       if (!fetched.ok()) {
-        if (updating()) locks_.unlock(seq);
         if (fetched.not_found()) continue;  // read on from the same position
         return fetched;
       }
       position_.value.swap(key);
     }
+    taken.keep();
     position_.seq = seq;
     position_.at_start = false;
     remember_delivered(area, seq);
@@ -362,21 +315,19 @@ FileStatus SqliteIndexedFile::read_next(RecordArea area) {
 }
 
 FileStatus SqliteIndexedFile::unlock() {
+  [[maybe_unused]] OperationCount counted;
   if (!is_open()) return FileStatus::not_open();
-  if (FileStatus due = commit_if_due(); !due.ok()) return due;
-  release_read_lock();
-  return FileStatus::success();
+  return release_read_lock();
 }
 
 FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
+  [[maybe_unused]] OperationCount counted;
   if (!is_open() || !updating()) return FileStatus::not_open_for_update();
-  if (FileStatus due = commit_if_due(); !due.ok()) return due;
   if (area.size() != description_.record_length) return FileStatus::damaged();
   const std::string_view primary = key_of({area.data(), area.size()}, description_.keys[0]);
   // The record just delivered is usually the one deleted: its sequence is
   // known without a look-up. Should it have been deleted and loaded anew
-  // since, the deletion by that sequence finds nothing, and the look-up
-  // follows.
+  // since, it is no longer there, and the look-up follows.
   bool known = delivered_seq_ != 0 && primary == delivered_primary_;
   for (;;) {
     std::int64_t seq = delivered_seq_;
@@ -388,47 +339,27 @@ FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
       if (rc != SQLITE_ROW) return fail(rc);
       seq = seq_by_primary_.column_int64(0);
     }
+    if (pending(seq)) return FileStatus::no_record();
     // The record's lock comes first, so a record another program holds gives
-    // "99" at once instead of waiting for that program's write transaction.
+    // "99" at once. The lock of this handle's last read already guards it.
     const bool was_read_lock = read_lock_ == seq;
-    if (was_read_lock) {
-      read_lock_.reset();  // the read's lock now guards the deletion
-    } else if (FileStatus claimed = claim(seq); !claimed.ok()) {
-      return claimed;
+    std::optional<TakenRecordLock> taken;
+    if (!was_read_lock) {
+      if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
+      taken.emplace(&locks_, seq);
     }
-    auto give_back_lock = [&] {
-      if (was_read_lock) {
-        read_lock_ = seq;
-      } else {
-        locks_.unlock(seq);
-      }
-    };
-    if (!in_group_) {
-      if (int rc = begin_group(); rc != SQLITE_DONE) {
-        give_back_lock();
-        return fail(rc);
-      }
+    // Another program deletes only what it holds locked: once locked here,
+    // a record still in the file stays there until this handle commits.
+    FileStatus there = exists(seq);
+    if (there.not_found() && known) {
+      known = false;  // gone before we locked it; perhaps loaded anew
+      continue;
     }
-    int rc;
-    {
-      ResetOnExit reset(delete_by_seq_);
-      delete_by_seq_.bind_int64(1, seq);
-      rc = delete_by_seq_.step();
-    }
-    if (rc != SQLITE_DONE) {
-      give_back_lock();
-      return fail(rc);
-    }
-    if (sqlite3_changes(connection_.get()) == 0) {
-      // Gone: another program deleted and committed it before we locked it.
-      give_back_lock();
-      if (known) {
-        known = false;
-        continue;
-      }
-      return FileStatus::no_record();
-    }
-    ++deleted_in_group_;
+    if (!there.ok()) return there;
+    if (taken) taken->keep();
+    if (was_read_lock) read_lock_.reset();  // the read's lock now guards the deletion
+    pending_.push_back(seq);
+    pending_set_.insert(seq);
     if (seq == delivered_seq_) delivered_seq_ = 0;
     // The batch was read before this deletion: only the record last delivered,
     // which lies before every row of the batch, may go without reading again.
@@ -438,24 +369,45 @@ FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
 }
 
 FileStatus SqliteIndexedFile::commit() {
+  [[maybe_unused]] OperationCount counted;
   if (!is_open()) return FileStatus::not_open();
-  FileStatus earlier = std::exchange(deferred_failure_, FileStatus::success());
-  FileStatus now = end_group();
-  return earlier.ok() ? now : earlier;
+  if (pending_.empty()) return FileStatus::success();
+  FileStatus status;
+  {
+    WriteTransaction transaction(connection_.get(), begin_write_, commit_write_, rollback_write_);
+    int rc = transaction.begin();
+    for (std::size_t i = 0; rc == SQLITE_DONE && i < pending_.size(); ++i) {
+      ResetOnExit reset(delete_by_seq_);
+      delete_by_seq_.bind_int64(1, pending_[i]);
+      rc = delete_by_seq_.step();
+    }
+    if (rc == SQLITE_DONE) rc = transaction.commit();
+    if (rc != SQLITE_DONE) status = fail(rc);
+  }  // rolled back here unless committed
+  // Committed or not, the deletions are no longer pending: on a failure the
+  // records stay, and they are free again.
+  FileStatus released = drop_pending();
+  return status.ok() ? released : status;
+}
+
+FileStatus SqliteIndexedFile::rollback() {
+  [[maybe_unused]] OperationCount counted;
+  if (!is_open()) return FileStatus::not_open();
+  return drop_pending();
 }
 
 FileStatus SqliteIndexedFile::close() {
+  [[maybe_unused]] OperationCount counted;
   if (!is_open()) return FileStatus::not_open_to_close();
-  FileStatus earlier = std::exchange(deferred_failure_, FileStatus::success());
-  FileStatus status = end_group();
-  if (!earlier.ok()) status = earlier;
+  FileStatus status = commit();
   record_by_primary_ = Statement();
   seq_by_primary_ = Statement();
   data_by_seq_ = Statement();
+  seq_exists_ = Statement();
   delete_by_seq_ = Statement();
-  begin_group_ = Statement();
-  commit_group_ = Statement();
-  rollback_group_ = Statement();
+  begin_write_ = Statement();
+  commit_write_ = Statement();
+  rollback_write_ = Statement();
   key_statements_.clear();
   connection_.close();
   locks_.close();  // releases every record lock of this handle

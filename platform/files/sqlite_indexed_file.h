@@ -2,16 +2,14 @@
 // descriptor and the prepared statements of one open file. Used from one
 // thread; internal to platform/files (SqliteFileStore::open makes them).
 //
-// Deletions are committed in groups: the first delete opens a write
-// transaction, which is committed at the latest kGroupCommitDelay after that
-// delete (checked on every operation), on commit() and on close(). The locks
-// of deleted records are kept until their deletion is committed. Outside a
-// group no transaction stays open between calls. A thread may have a group
-// open on several files at once (the deletion works on three in turn), but
-// it never waits for a file's write lock while it holds another's: when a
-// group cannot begin at once, the thread's other groups are committed first.
-// So two programs deleting from the same files in different orders cannot
-// wait for each other.
+// A deletion takes (or keeps) the record's lock and is noted as pending; the
+// file itself is not touched until commit(), which deletes every pending
+// record in one short write transaction and then releases their locks. So
+// the handle holds SQLite's write lock only while it commits (other programs'
+// writes wait milliseconds, never a whole group), never holds two files'
+// write locks at once, and a killed program leaves nothing of its pending
+// deletions behind. The handle itself never commits on its own: when to
+// commit, and in which order across files, is the program's choice.
 //
 // Read next fetches the following records in small batches (one SQLite read
 // transaction per batch, not per record). A record from a batch is delivered
@@ -19,13 +17,14 @@
 // index shows that nobody has committed since the batch was read; otherwise
 // the batch is read again. So no record that another program deleted and
 // committed is ever delivered, exactly as if each record were read afresh.
+// Records pending deletion by this handle are never delivered.
 #ifndef PLATFORM_FILES_SQLITE_INDEXED_FILE_H_
 #define PLATFORM_FILES_SQLITE_INDEXED_FILE_H_
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/files/indexed_file.h"
@@ -33,8 +32,6 @@
 #include "platform/files/sqlite_database.h"
 
 namespace vrx::sqlite_detail {
-
-inline constexpr std::chrono::milliseconds kGroupCommitDelay{20};
 
 class SqliteIndexedFile : public IndexedFile {
  public:
@@ -48,6 +45,7 @@ class SqliteIndexedFile : public IndexedFile {
   FileStatus unlock() override;
   FileStatus remove(ConstRecordArea area) override;
   FileStatus commit() override;
+  FileStatus rollback() override;
   FileStatus close() override;
 
   // Prepares the statements every handle needs; fails on a file whose tables
@@ -85,30 +83,28 @@ class SqliteIndexedFile : public IndexedFile {
 
   bool is_open() const { return static_cast<bool>(connection_); }
   bool updating() const { return mode_ == OpenMode::input_output; }
-  // The status for an SQLite failure; ends the group when SQLite rolled it back.
+  // The lock file a claim locks in (input-output), none when it only tests.
+  RecordLockFile* taken_lock_file() { return updating() ? &locks_ : nullptr; }
+  bool pending(std::int64_t seq) const { return pending_set_.count(seq) != 0; }
+  // The status for an SQLite failure.
   FileStatus fail(int rc);
-  FileStatus commit_if_due();
-  FileStatus end_group();
-  // Forgets the group, committed or rolled back, and releases the locks of
-  // its deletions.
-  FileStatus leave_group();
-  // Opens this handle's group: BEGIN IMMEDIATE, waiting for another
-  // program's write lock only after committing the thread's other groups.
-  // Returns SQLite's code.
-  int begin_group();
-  // Commits this handle's group because another handle of the thread begins
-  // one; a failure is reported by this handle's next operation.
-  void end_group_for_another();
-  void release_read_lock();
+  // The status for a failure on the lock file.
+  FileStatus lock_failure() const;
+  // Forgets the pending deletions and releases their locks.
+  FileStatus drop_pending();
+  // Releases the lock of the last read; "30" when the lock file failed.
+  FileStatus release_read_lock();
   // Notes the record just delivered: its lock (input-output) and its key.
   void remember_delivered(RecordArea area, std::int64_t seq);
   // Reads the records after the position into the batch; only one right
-  // after a Start (`first`).
+  // after a Start (`first`). Records pending deletion are passed over.
   FileStatus fill_batch(bool first);
   // Whether no program has committed since `mark` was taken.
   bool unchanged_since(bool watched, const CommitWatch::Mark& mark) const;
   // The record by its sequence number, read afresh: "00", "23" or a failure.
   FileStatus fetch_by_seq(std::int64_t seq, RecordArea area);
+  // Whether the record is still in the file: "00", "23" or a failure.
+  FileStatus exists(std::int64_t seq);
   // Tests or takes the record's lock as the open mode asks.
   FileStatus claim(std::int64_t seq);
   FileStatus deliver(std::string_view data, RecordArea area);
@@ -122,8 +118,9 @@ class SqliteIndexedFile : public IndexedFile {
   Statement record_by_primary_;  // seq, data
   Statement seq_by_primary_;     // seq
   Statement data_by_seq_;
+  Statement seq_exists_;
   Statement delete_by_seq_;
-  Statement begin_group_, commit_group_, rollback_group_;
+  Statement begin_write_, commit_write_, rollback_write_;
   std::vector<KeyStatements> key_statements_;
 
   Position position_;
@@ -137,14 +134,9 @@ class SqliteIndexedFile : public IndexedFile {
   // seq 0 when none), so that deleting it needs no look-up.
   std::string delivered_primary_;
   std::int64_t delivered_seq_ = 0;
-  // Open group of deletions: when it began and how many records it deleted,
-  // whose locks are kept until it is committed.
-  bool in_group_ = false;
-  std::chrono::steady_clock::time_point group_began_;
-  std::size_t deleted_in_group_ = 0;
-  // A failure of this handle's group committed by another handle, for the
-  // next operation to report.
-  FileStatus deferred_failure_;
+  // Deletions not yet committed; their records stay locked until then.
+  std::vector<std::int64_t> pending_;
+  std::unordered_set<std::int64_t> pending_set_;
 };
 
 }  // namespace vrx::sqlite_detail

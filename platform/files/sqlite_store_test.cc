@@ -387,10 +387,10 @@ TEST(Deletion, FullDiskGivesStatus30AndLeavesTheFileSound) {
   EXPECT_EQ(testing::dump(path, d, 0), before);  // the failed group was rolled back
 }
 
-// When a full disk makes SQLite roll a group back in the middle of a delete,
-// that delete reports it and the group ends there: the handle goes on with
-// a new group, and no later operation reports the old one again.
-TEST(Deletion, GroupRolledBackByAFullDiskEndsWithTheDeleteThatFailed) {
+// A commit that meets a full disk reports it, and none of its deletions is
+// done: the records stay, free for others. Nothing is left over for a later
+// operation to report, and the handle goes on deleting and committing.
+TEST(Deletion, CommitThatMeetsAFullDiskUndoesItsDeletionsAndReportsThem) {
   testing::ScratchFolder drive;
   const FileDescription d =
       describe("\\Dados\\GRANDE.VRX", 2000, {{0, 4, false}, {4, 6, true}, {10, 5, false}});
@@ -407,34 +407,33 @@ TEST(Deletion, GroupRolledBackByAFullDiskEndsWithTheDeleteThatFailed) {
 
   pid_t child = ::fork();
   if (child == 0) {
-    OpenResult opened = SqliteFileStore(drive.path()).open(d, OpenMode::input_output);
-    if (!opened.status.ok()) ::_exit(1);
+    SqliteFileStore store(drive.path());
+    OpenResult opened = store.open(d, OpenMode::input_output);
+    OpenResult other = store.open(d, OpenMode::input_output);
+    if (!opened.status.ok() || !other.status.ok()) ::_exit(1);
     IndexedFile& file = *opened.file;
-    // A small heap makes SQLite write the group's pages to the log while
-    // deleting, where the size limit stops it; the limit is too small for
-    // any group to be committed, however slowly the deletes run.
     ::signal(SIGXFSZ, SIG_IGN);
-    ::sqlite3_soft_heap_limit64(100'000);
-    struct rlimit limit = {16 * 1024, RLIM_INFINITY};
+    struct rlimit limit = {16 * 1024, RLIM_INFINITY};  // the log cannot grow past 16 KiB
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    std::size_t n = 0;
-    FileStatus last;
-    while (n < records.size() - 1 && (last = file.remove(records[n])).ok()) ++n;
-    if (last.code() != "30") ::_exit(2);
+    for (std::size_t n = 0; n + 1 < records.size(); ++n) {
+      if (!file.remove(records[n]).ok()) ::_exit(2);
+    }
+    if (file.commit().code() != "30") ::_exit(3);
     limit.rlim_cur = RLIM_INFINITY;
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    if (!file.remove(records.back()).ok()) ::_exit(3);
-    ::usleep(30'000);  // the new group falls due
-    if (!file.unlock().ok()) ::_exit(4);
-    if (!file.commit().ok()) ::_exit(5);
-    ::_exit(file.close().ok() ? 0 : 6);
+    std::string area = records[0];
+    if (!other.file->read(area).ok() || !other.file->unlock().ok()) ::_exit(4);  // free again
+    if (!file.unlock().ok()) ::_exit(5);  // nothing left over to report
+    if (!file.remove(records.back()).ok()) ::_exit(6);
+    if (!file.commit().ok()) ::_exit(7);
+    ::_exit(file.close().ok() && other.file->close().ok() ? 0 : 8);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
 
-  // The failed group is undone; the deletion after it stays.
+  // The failed commit's deletions are undone; the one after it stays.
   std::vector<std::string> problems;
   EXPECT_TRUE(check_file(path, d, problems).ok) << (problems.empty() ? "" : problems[0]);
   records.pop_back();
