@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 #include <utility>
 
 namespace vrx::sqlite_detail {
@@ -117,6 +118,16 @@ FileStatus SqliteIndexedFile::fill_batch(bool first) {
     row.key.assign(rows.column_blob(0));
     row.seq = rows.column_int64(1);
     row.data.assign(rows.column_blob(2));
+    // Each row must come after the one before it (after the position, for
+    // the first). A damaged index can break that, and reading on from such
+    // a row would skip records or go round in circles for ever.
+    const bool first_row = batch_.size == 1;
+    const std::string& after_key = first_row ? position_.value : batch_.rows[batch_.size - 2].key;
+    const std::int64_t after_seq = first_row ? position_.seq : batch_.rows[batch_.size - 2].seq;
+    if (std::tie(row.key, row.seq) <= std::tie(after_key, after_seq)) {
+      batch_.clear();
+      return FileStatus::damaged();
+    }
   }
   if (rc != SQLITE_DONE) {
     batch_.clear();
