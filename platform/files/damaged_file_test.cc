@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <fstream>
+#include <set>
 #include <string>
 
 #include "platform/files/engine_test_support.h"
@@ -69,6 +70,36 @@ TEST(DamagedFile, AnIndexOutOfOrderGivesStatus30InsteadOfRecordsAgain) {
   EXPECT_LT(delivered, 6);
   EXPECT_EQ(status, FileStatus::damaged());
   EXPECT_TRUE(opened.file->close().ok());
+}
+
+// Files beside the data file but SQLite's own log and shared index (which a
+// read-only connection leaves, empty, whenever it has read).
+std::set<std::string> ours_beside(const std::filesystem::path& path) {
+  std::set<std::string> names = testing::names_in(path.parent_path());
+  std::erase_if(names,
+                [](const std::string& n) { return n.ends_with("-wal") || n.ends_with("-shm"); });
+  return names;
+}
+
+// A database of ours whose records table is not what the engine needs: the
+// open fails with "39", and a file that had no lock file beside it (copied
+// in from elsewhere) still has none; the open made one and left it before.
+TEST(DamagedFile, AFailedOpenLeavesNoLockFileBehind) {
+  testing::ScratchFolder drive;
+  const std::filesystem::path path = map_catalogue_path(kFile.catalogue_path, drive.path());
+  ASSERT_TRUE(testing::load(path, kFile, {"AAd1x."}).ok);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE records RENAME TO outros", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  std::filesystem::remove(path.string() + ".lck");
+
+  for (OpenMode mode : {OpenMode::input_output, OpenMode::input}) {
+    OpenResult opened = SqliteFileStore(drive.path()).open(kFile, mode);
+    EXPECT_EQ(opened.status, FileStatus::conflicting_file());
+    EXPECT_EQ(ours_beside(path), std::set<std::string>{"DANIFICADO.VRX"});
+  }
 }
 
 }  // namespace
