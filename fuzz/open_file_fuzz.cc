@@ -99,6 +99,16 @@ void run_one(const std::uint8_t* data, std::size_t size) {
     finding(what + ": the open answered \"" + std::string(opened.status.code()) + "\"");
   }
   check(opened.status.ok() == (opened.file != nullptr), what + ": a handle without \"00\"");
+  // What can be told from the bytes alone.
+  if (!as_log && bytes.compare(0, 16, std::string("SQLite format 3\0", 16)) != 0) {
+    check(opened.status.code() == "30", what + ": no database, yet not \"30\"");
+  }
+  if (!as_log && bytes == fixture->sound_tabemar) {
+    const bool same = d.name == "TABEMAR";
+    check(opened.status.code() == (same ? "00" : "39"),
+          what + ": the sound TABEMAR opened as " + d.name + " answered \"" +
+              std::string(opened.status.code()) + "\"");
+  }
   if (opened.file) {
     read_through(*opened.file, d);
     FileStatus closed = opened.file->close();
