@@ -6,9 +6,11 @@ DEMO_DRIVE ?= $(CURDIR)/demo
 
 DEB_PACKAGES := cmake g++ make libsqlite3-dev sqlite3 libgtest-dev libgmock-dev libbenchmark-dev \
                 libcli11-dev
+# The fuzz targets (make fuzz) are built with clang and libFuzzer.
+DEB_PACKAGES += clang libclang-rt-14-dev libfuzzer-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test test-asan bench demo run clean soak
+.PHONY: all deps configure build test test-asan bench demo run clean soak fuzz fuzz-seeds
 
 all: build
 
@@ -51,8 +53,23 @@ demo: build
 run: demo
 	VANTREXO_DRIVE=$(DEMO_DRIVE) $(BUILD)/dravel-script < examples/demo.script
 
+# The libFuzzer targets (fuzz/), built with clang, ASan and UBSan in a build
+# directory of their own: each replays its regression corpus, then fuzzes
+# for FUZZ_SECONDS; any finding fails.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVANTREXO_FUZZ=ON -DVANTREXO_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_targets
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Makes the seed corpora under fuzz/corpus/ again with vrx and the generator.
+fuzz-seeds: build
+	fuzz/make_seeds.sh $(BUILD)/vrx
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
 # The kill, fault and other-program tests over many more points (several minutes).
 soak: build

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 #include <utility>
 
 #include "platform/files/test_hooks.h"
@@ -122,20 +123,26 @@ FileStatus SqliteIndexedFile::fill_batch(bool first) {
     rows.bind_int64(2, position_.seq);
     rows.bind_int64(3, static_cast<std::int64_t>(batch_limit_));
     std::size_t read = 0;
-    std::string last_key;
-    std::int64_t last_seq = 0;
+    std::string last_key = position_.value;
+    std::int64_t last_seq = position_.seq;
     int rc;
     while ((rc = rows.step()) == SQLITE_ROW) {
       ++read;
+      std::string key(rows.column_blob(0));
       const std::int64_t seq = rows.column_int64(1);
-      if (!pending_set_.empty() && pending(seq)) {
-        last_key.assign(rows.column_blob(0));
-        last_seq = seq;
-        continue;
+      // Each row must come after the one before it (after the position, for
+      // the first). A damaged index can break that, and reading on from such
+      // a row would skip records or go round in circles for ever.
+      if (std::tie(key, seq) <= std::tie(last_key, last_seq)) {
+        batch_.clear();
+        return FileStatus::damaged();
       }
+      last_key.swap(key);
+      last_seq = seq;
+      if (!pending_set_.empty() && pending(seq)) continue;
       if (batch_.size == batch_.rows.size()) batch_.rows.emplace_back();
       Batch::Row& row = batch_.rows[batch_.size++];
-      row.key.assign(rows.column_blob(0));
+      row.key = last_key;
       row.seq = seq;
       row.data.assign(rows.column_blob(2));
     }

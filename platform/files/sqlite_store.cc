@@ -46,6 +46,8 @@ OpenResult SqliteFileStore::open(const FileDescription& description, OpenMode mo
   }
   RecordLockFile locks;
   std::filesystem::path lock_path = RecordLockFile::path_for(path);
+  std::error_code ec;
+  const bool lock_file_was_there = std::filesystem::exists(lock_path, ec);
   int err = mode == OpenMode::input_output ? locks.open_for_locking(lock_path, true)
                                            : locks.open_for_testing(lock_path);
   if (err != 0) {
@@ -55,6 +57,8 @@ OpenResult SqliteFileStore::open(const FileDescription& description, OpenMode mo
       description, mode, std::move(opened.connection), std::move(locks));
   if (FileStatus prepared = file->prepare(); !prepared.ok()) {
     file->close();
+    // An open that fails leaves nothing behind: not the lock file it made.
+    if (!lock_file_was_there) std::filesystem::remove(lock_path, ec);
     return {prepared, nullptr};
   }
   return {FileStatus::success(), std::move(file)};

@@ -69,6 +69,13 @@ void set_result(Invocation& call, std::int32_t value) {
   if (call.result != nullptr && call.result_type == kResultInteger) *call.result = value;
 }
 
+// Bytes the transcript shows as \xHH: the C0 controls, DEL, and the five
+// bytes that Windows-1252 leaves undefined (C1 controls once converted).
+bool is_control(unsigned char byte) {
+  return byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
+         byte == 0x90 || byte == 0x9D;
+}
+
 bool is_text(const InvokeArgument& a) {
   return a.type == arg_type::text_first || a.type == arg_type::text_second;
 }
@@ -162,8 +169,13 @@ void ScriptRuntime::run_line(std::string_view text) {
 }
 
 void ScriptRuntime::do_type(std::string_view text) {
-  const std::optional<std::string> converted = utf8_to_cp1252(text);
-  if (!converted) throw ScriptError("the text is not UTF-8 or cannot be shown in Windows-1252");
+  const std::optional<std::string> converted =
+      text.starts_with('"') ? unquoted(text) : utf8_to_cp1252(text);
+  if (!converted) {
+    throw ScriptError(text.starts_with('"')
+                          ? "a quoted text ends with '\"' and escapes only \\, \" and \\xHH"
+                          : "the text is not UTF-8 or cannot be shown in Windows-1252");
+  }
   if (!focus_) return;
   Control& c = controls_[*focus_];
   if (c.description->kind != ControlKind::text_box) return;
@@ -483,23 +495,49 @@ void ScriptRuntime::line(std::string_view text) {
 }
 
 std::string ScriptRuntime::quoted(std::string_view cp1252) {
-  const std::string utf8 = cp1252_to_utf8(trim_right(cp1252));
+  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out = "\"";
-  for (const char ch : utf8) {
+  for (const char ch : trim_right(cp1252)) {
     const auto byte = static_cast<unsigned char>(ch);
     if (ch == '"' || ch == '\\') {
       out += '\\';
       out += ch;
-    } else if (byte < 0x20 || byte == 0x7F) {
-      static constexpr char kHex[] = "0123456789ABCDEF";
+    } else if (is_control(byte)) {
       out += "\\x";
       out += kHex[byte >> 4];
       out += kHex[byte & 0xF];
     } else {
-      out += ch;
+      out += cp1252_to_utf8(std::string_view(&ch, 1));
     }
   }
   out += '"';
+  return out;
+}
+
+std::optional<std::string> ScriptRuntime::unquoted(std::string_view text) {
+  if (text.size() < 2 || !text.starts_with('"') || !text.ends_with('"')) return std::nullopt;
+  text = text.substr(1, text.size() - 2);
+  std::string out;
+  while (!text.empty()) {
+    const std::size_t escape = text.find_first_of("\\\"");
+    const std::optional<std::string> plain = utf8_to_cp1252(text.substr(0, escape));
+    if (!plain) return std::nullopt;
+    out += *plain;
+    if (escape == std::string_view::npos) break;
+    text.remove_prefix(escape);
+    if (text.size() >= 2 && text[0] == '\\' && (text[1] == '\\' || text[1] == '"')) {
+      out += text[1];
+      text.remove_prefix(2);
+    } else if (text.size() >= 4 && text[0] == '\\' && text[1] == 'x') {
+      unsigned value = 0;
+      const auto [end, error] = std::from_chars(text.data() + 2, text.data() + 4, value, 16);
+      if (error != std::errc{} || end != text.data() + 4) return std::nullopt;
+      out += static_cast<char>(value);
+      text.remove_prefix(4);
+    } else {
+      return std::nullopt;  // a lone '"' inside, or an unknown escape
+    }
+  }
   return out;
 }
 

@@ -7,6 +7,10 @@
 // Script commands:
 //   type TEXT          the focused text box's text becomes TEXT (UTF-8, cut
 //                      to the box's maximum length); nothing on a button
+//   type "TEXT"        the same with TEXT quoted as the transcript quotes
+//                      texts: \\ a backslash, \" a double quote, \xHH the
+//                      Windows-1252 byte HH (any byte: NUL, TAB, CR, LF, ESC,
+//                      0x80-0xFF); leading and trailing spaces are kept
 //   key CODE [SHIFT]   a key-down on the form (Windows key code, modifier
 //                      state 1 Shift, 2 Ctrl, 4 Alt); afterwards the code left
 //                      in the key block acts: 9 moves the focus to the next
@@ -23,8 +27,10 @@
 //   close              the operator closes the form; so does end of input
 // Empty lines and lines starting with '#' are ignored.
 //
-// Transcript lines (texts as UTF-8, trailing spaces removed, '"' '\' and
-// control bytes escaped):
+// Transcript lines (texts as UTF-8, trailing spaces removed; '"' and '\'
+// escaped with a backslash, and control bytes (0x00-0x1F, 0x7F and the five
+// bytes Windows-1252 leaves undefined) as \xHH, so that a quoted text is
+// also a `type "TEXT"` argument):
 //   focus CONTROL, text CONTROL "TEXT", caption CONTROL "TEXT",
 //   refresh CONTROL, msgbox STYLE "TEXT" -> ANSWER, call "FORM" "MODULE",
 //   failure REASON "WHAT", close
@@ -134,6 +140,9 @@ class ScriptRuntime final : public FormServices {
   std::string_view name(std::size_t control) const;
   void line(std::string_view text);
   static std::string quoted(std::string_view cp1252);
+  // The Windows-1252 bytes of a quoted text ("..." with \\, \" and \xHH),
+  // nothing when it is malformed.
+  static std::optional<std::string> unquoted(std::string_view text);
 
   const ModuleDescription& module_;
   SharedAreaRegistry& areas_;

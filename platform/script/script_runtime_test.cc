@@ -403,7 +403,10 @@ INSTANTIATE_TEST_SUITE_P(
                       BadLine{"click Nothing", "no control"}, BadLine{"answer", "usage"},
                       BadLine{"answer 6 1", "an answer is 6"}, BadLine{"lookup", "usage"},
                       BadLine{"lookup ABCD", "usage"}, BadLine{"close now", "no arguments"},
-                      BadLine{"type \xFF", "UTF-8"}, BadLine{"type \xE4\xB8\xAD", "Windows-1252"}));
+                      BadLine{"type \xFF", "UTF-8"}, BadLine{"type \xE4\xB8\xAD", "Windows-1252"},
+                      BadLine{"type \"AB", "quoted"}, BadLine{"type \"A\"B\"", "quoted"},
+                      BadLine{"type \"\\q\"", "quoted"}, BadLine{"type \"\\x4\"", "quoted"},
+                      BadLine{"type \"\\xG0\"", "quoted"}, BadLine{"type \"\xFF\"", "quoted"}));
 
 }  // namespace
 }  // namespace vantrexo::script
