@@ -6,6 +6,9 @@ DEMO_DRIVE ?= $(CURDIR)/demo
 
 DEB_PACKAGES := cmake g++ make libsqlite3-dev sqlite3 libgtest-dev libgmock-dev libbenchmark-dev \
                 libcli11-dev
+# Modules loaded by name (the lookup list): Qt 6 Widgets and its test library,
+# and the platform plug-ins (offscreen in the tests).
+DEB_PACKAGES += qt6-base-dev qt6-qpa-plugins
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps configure build test test-asan bench demo run clean
