@@ -24,8 +24,6 @@ bool moves_in_list(int key) {
     case Qt::Key_Down:
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
-    case Qt::Key_Home:
-    case Qt::Key_End:
       return true;
     default:
       return false;
@@ -137,14 +135,18 @@ bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
     pick(view_->currentIndex().row());
     return true;
   }
-  const bool home_or_end = key->key() == Qt::Key_Home || key->key() == Qt::Key_End;
-  if ((watched == filter_ && moves_in_list(key->key())) ||
-      (watched == view_ && home_or_end && !(key->modifiers() & Qt::ControlModifier))) {
-    // The filter keeps the focus; the list moves. Home and End go to the
-    // first and last row, as Ctrl+Home and Ctrl+End do in a table.
-    const Qt::KeyboardModifiers modifiers =
-        home_or_end ? key->modifiers() | Qt::ControlModifier : key->modifiers();
-    QKeyEvent copy(key->type(), key->key(), modifiers, key->text());
+  if (key->key() == Qt::Key_Home || key->key() == Qt::Key_End) {
+    // The first or the last row, from the filter or in the list (where a
+    // table would move along the row).
+    if (model_.rowCount() > 0) {
+      const int row = key->key() == Qt::Key_Home ? 0 : model_.rowCount() - 1;
+      view_->setCurrentIndex(model_.index(row, BrandListModel::code_column));
+    }
+    return true;
+  }
+  if (watched == filter_ && moves_in_list(key->key())) {
+    // The filter keeps the focus; the list moves.
+    QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text());
     QCoreApplication::sendEvent(view_, &copy);
     return true;
   }

@@ -144,6 +144,10 @@ TEST_F(LookupDialogTest, ADoubleClickPicksTheRowClicked) {
 TEST_F(LookupDialogTest, TypingInTheListGoesOnInTheFilter) {
   auto d = open();
   d->list()->setFocus();
+  QTest::keyClick(d->list(), Qt::Key_End);  // in the list too: the last row, not the last column
+  EXPECT_EQ(current_code(*d), "B10");
+  QTest::keyClick(d->list(), Qt::Key_Up);
+  EXPECT_EQ(current_code(*d), "Z99");
   QTest::keyClicks(d->list(), "zin");
   EXPECT_EQ(d->filter_box()->text(), QStringLiteral("zin"));
   EXPECT_EQ(d->model().rowCount(), 1);
