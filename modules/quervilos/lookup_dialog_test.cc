@@ -20,15 +20,22 @@ namespace {
 
 using ::testing::HasSubstr;
 
-// L-LINK of a registry of the test's own, with LK-TABELA and LK-CODIGO set.
+// L-LINK of a registry of the test's own, with LK-TABELA and LK-CODIGO set and
+// the rest as other modules may have left it.
 class Link {
  public:
   Link(std::string_view table, std::string_view code) : link_(areas_.attach(kLinkArea, kLinkSize)) {
+    std::fill(link_.begin(), link_.end(), 'q');  // what other modules left there
     std::copy_n(table.begin(), kTableWidth, link_.begin() + kTableOffset);
     std::copy_n(code.begin(), kCodeWidth, link_.begin() + kCodeOffset);
   }
   vantrexo::SharedAreaRegistry& areas() { return areas_; }
   std::string_view code() const { return {link_.data() + kCodeOffset, kCodeWidth}; }
+  // L-LINK without LK-CODIGO.
+  std::string rest() const {
+    std::string all(link_.data(), link_.size());
+    return all.erase(kCodeOffset, kCodeWidth);
+  }
 
  private:
   vantrexo::SharedAreaRegistry areas_;
@@ -70,6 +77,7 @@ TEST_F(LookupDialogTest, OpensOnTheFirstRowWithTheFilterFocused) {
 }
 
 TEST_F(LookupDialogTest, TypingNarrowsTheListAndEnterPicksTheOneLeft) {
+  const std::string rest = link_.rest();
   auto d = open();
   type(d->filter_box(), QStringLiteral("Águ"));
   EXPECT_EQ(d->model().rowCount(), 1);
@@ -77,6 +85,7 @@ TEST_F(LookupDialogTest, TypingNarrowsTheListAndEnterPicksTheOneLeft) {
   EXPECT_EQ(d->result(), QDialog::Accepted);
   EXPECT_FALSE(d->isVisible());
   EXPECT_EQ(link_.code(), "A02");
+  EXPECT_EQ(link_.rest(), rest);  // nothing else of L-LINK changes
 }
 
 TEST_F(LookupDialogTest, TheKeysMoveInTheListWhileTheFilterKeepsTheFocus) {
