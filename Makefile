@@ -8,6 +8,9 @@ DEB_PACKAGES := cmake g++ make libsqlite3-dev sqlite3 libgtest-dev libgmock-dev 
                 libcli11-dev
 # The fuzz targets (make fuzz) are built with clang and libFuzzer.
 DEB_PACKAGES += clang libclang-rt-14-dev libfuzzer-14-dev
+# Modules loaded by name (the lookup list): Qt 6 Widgets and its test library,
+# and the platform plug-ins (offscreen in the tests).
+DEB_PACKAGES += qt6-base-dev qt6-qpa-plugins
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps configure build test test-asan bench demo run clean soak fuzz fuzz-seeds
