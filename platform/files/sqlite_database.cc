@@ -57,6 +57,11 @@ void Connection::close() {
 }
 
 CommitWatch::CommitWatch(sqlite3* db) {
+  // Only a database in WAL mode has the index. Asking the file for it on
+  // another would open a shared-memory file that SQLite never closes.
+  Statement mode(db, "PRAGMA journal_mode");
+  if (mode.step() != SQLITE_ROW || mode.column_blob(0) != "wal") return;
+  mode = Statement();
   sqlite3_file* file = nullptr;
   if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK &&
       file != nullptr && file->pMethods != nullptr && file->pMethods->iVersion >= 2 &&

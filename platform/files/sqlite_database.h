@@ -142,8 +142,8 @@ class Connection {
 // moment, without a transaction: the header of SQLite's WAL index, in
 // SQLite's own shared memory (reached through SQLite's file object, never a
 // descriptor of ours), changes with every commit and every restart of the
-// log. Unavailable (mark() fails) for a database not in WAL mode, or before
-// the connection's first read has mapped the index.
+// log. Unavailable (mark() fails) for a database not in WAL mode when the
+// watch is made, or before the connection's first read has mapped the index.
 class CommitWatch {
  public:
   using Mark = std::array<unsigned char, 48>;
