@@ -6,6 +6,10 @@ DEMO_DRIVE ?= $(CURDIR)/demo
 
 DEB_PACKAGES := cmake g++ make libsqlite3-dev sqlite3 libgtest-dev libgmock-dev libbenchmark-dev \
                 libcli11-dev
+# The window: Qt 6 Widgets and SVG, Qt's translations (pt_BR), the fonts the form is drawn with,
+# and a virtual display with ImageMagick to look at the window on a machine without a screen.
+DEB_PACKAGES += qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n qt6-svg-dev \
+                fonts-wine fonts-dejavu-core fonts-liberation xvfb xauth imagemagick
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps configure build test test-asan bench demo run clean
