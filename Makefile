@@ -12,7 +12,7 @@ DEB_PACKAGES += qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations
                 fonts-wine fonts-dejavu-core fonts-liberation xvfb xauth imagemagick
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test test-asan bench demo run clean
+.PHONY: all deps configure build test test-asan bench demo run screenshot clean
 
 all: build
 
@@ -51,9 +51,22 @@ demo: build
 	$(BUILD)/vrx --drive $(DEMO_DRIVE) demo --force
 	@echo "== TABEMAR"; $(BUILD)/vrx --drive $(DEMO_DRIVE) dump TABEMAR | fold -b -w 31 | iconv -f WINDOWS-1252 -t UTF-8; echo
 
-# The form on the demo data, driven by a script: look up a brand, delete its products.
+# The form on the demo data: the window when there is a display, else driven by a script (look
+# up a brand, delete its products).
 run: demo
-	VANTREXO_DRIVE=$(DEMO_DRIVE) $(BUILD)/dravel-script < examples/demo.script
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  echo "== DRAVEL_MARKS on $(DEMO_DRIVE) (brands A01 to A12)"; \
+	  VANTREXO_DRIVE=$(DEMO_DRIVE) $(BUILD)/DRAVEL_MARKS; \
+	else \
+	  VANTREXO_DRIVE=$(DEMO_DRIVE) $(BUILD)/dravel-script < examples/demo.script && \
+	  echo "== No display (DISPLAY and WAYLAND_DISPLAY are unset), so the form ran from" \
+	       "examples/demo.script. For the window, run 'make run' in a desktop session or over" \
+	       "'ssh -X'."; \
+	fi
+
+# The README's picture of the window, drawn offscreen by the window's own code.
+screenshot: build
+	$(BUILD)/form-screenshot docs/dravel-marks.png
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

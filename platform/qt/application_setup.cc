@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStyleFactory>
@@ -14,15 +15,18 @@ namespace vantrexo::qt {
 namespace {
 
 // Where Debian puts the fonts the forms use: Tahoma from fonts-wine, and
-// DejaVu Sans (fonts-dejavu-core), the metric cousin of Verdana.
-constexpr std::array<const char*, 4> kFontFiles = {
+// DejaVu Sans (fonts-dejavu-core), the metric cousin of Verdana; Liberation
+// Sans (fonts-liberation) for bold texts on scaled screens.
+constexpr std::array<const char*, 5> kFontFiles = {
     "/usr/share/wine/fonts/tahoma.ttf",
     "/usr/share/wine/fonts/tahomabd.ttf",
     "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
     "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+    "/usr/share/fonts/truetype/liberation/LiberationSans-Bold.ttf",
 };
 constexpr const char* kTahoma = "Tahoma";
 constexpr const char* kVerdanaStandIn = "DejaVu Sans";
+constexpr const char* kBoldOnScaledScreens = "Liberation Sans";
 constexpr double kDesignDpi = 96.0;
 
 QColor rgb(const Rgb& c) { return QColor(c.r, c.g, c.b); }
@@ -70,14 +74,19 @@ QFont font_of(const Font& font) {
   const std::string_view family = font.family;
   QString mapped = QString::fromLatin1(kTahoma);
   if (family == "Verdana") mapped = QString::fromLatin1(kVerdanaStandIn);
-  // "MS Shell Dlg" and Tahoma both become Tahoma.
+  // "MS Shell Dlg" and Tahoma both become Tahoma. At the form's own size
+  // Tahoma is drawn without smoothing, from the bitmaps the font carries for
+  // it, crisp as on the system the operators know. Its bold outlines are no
+  // heavier than the regular ones, so on a scaled (high-DPI) screen the bold
+  // texts take Liberation Sans Bold, which is narrower and keeps every line.
+  const bool scaled = qGuiApp != nullptr && qGuiApp->devicePixelRatio() > 1.0;
+  if (mapped == QLatin1String(kTahoma) && font.bold && scaled) {
+    mapped = QString::fromLatin1(kBoldOnScaledScreens);
+  }
   QFont f(mapped);
   f.setPixelSize(static_cast<int>(std::lround(font.points * kDesignDpi / 72.0)));
   f.setBold(font.bold);
-  // Tahoma at this size is drawn from its hinted outlines without smoothing,
-  // crisp as on the system the operators know (smoothed, its bold face
-  // comes out no heavier than the regular).
-  if (mapped == QLatin1String(kTahoma)) f.setStyleStrategy(QFont::NoAntialias);
+  if (mapped == QLatin1String(kTahoma) && !scaled) f.setStyleStrategy(QFont::NoAntialias);
   return f;
 }
 
