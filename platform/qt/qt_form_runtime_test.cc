@@ -145,6 +145,40 @@ TEST_F(QtFormRuntimeTest, OpensWithTheFocusInTheTextBoxAndRaisesOpenedAlone) {
   EXPECT_EQ(runtime_->text_of("Frm_Dsp"), "");
 }
 
+// Positions in the window: a control in a frame sits inside the frame's
+// 3D border.
+TEST_F(QtFormRuntimeTest, ControlsSitWhereTheDescriptionPutsThem) {
+  open();
+  struct Case {
+    const char* name;
+    QRect in_window;
+  };
+  for (const Case& c : {Case{"Bt_EXC", {260, 77, 136, 29}}, Case{"Frame7", {8, 70, 226, 42}},
+                        Case{"Ed_CODIMAR", {14, 91, 30, 17}}, Case{"Command1", {45, 91, 19, 17}},
+                        Case{"Ds_MAR", {64, 91, 160, 17}}, Case{"Frm_Chave1", {8, 7, 402, 49}},
+                        Case{"Image1", {12, 9, 45, 45}}, Case{"Static66", {60, 16, 348, 30}},
+                        Case{"Frm_Dsp", {8, 128, 402, 25}}}) {
+    QWidget* w = widget(c.name);
+    ASSERT_NE(w, nullptr) << c.name;
+    EXPECT_EQ(QRect(w->mapTo(runtime_->window(), QPoint(0, 0)), w->size()), c.in_window) << c.name;
+  }
+}
+
+// The buttons' pictures leave out silver, their transparent colour; the
+// warning picture is drawn whole, though its band is disabled.
+TEST_F(QtFormRuntimeTest, PicturesAreDrawnWithSilverLeftOut) {
+  open();
+  const QImage check =
+      static_cast<QPushButton*>(widget("Bt_EXC"))->icon().pixmap(QSize(23, 23), 1.0).toImage();
+  ASSERT_EQ(check.size(), QSize(23, 23));
+  EXPECT_EQ(qAlpha(check.pixel(0, 0)), 0);     // the silver edge
+  EXPECT_EQ(qAlpha(check.pixel(4, 18)), 255);  // the light-grey square
+  const QImage warning = widget("Image1")->grab().toImage();
+  EXPECT_EQ(warning.pixelColor(14, 36).name().toStdString(), "#ffd400");  // the triangle
+  EXPECT_EQ(warning.pixelColor(22, 20).name().toStdString(), "#000000");  // the mark
+  EXPECT_EQ(warning.pixelColor(1, 1).name().toStdString(), "#ece9d9");    // beige
+}
+
 TEST_F(QtFormRuntimeTest, TabCyclesTheTabStopsAndShiftTabGoesBack) {
   open();
   press(Qt::Key_Tab);
