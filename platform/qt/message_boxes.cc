@@ -71,10 +71,10 @@ std::unique_ptr<QMessageBox> MessageBoxes::build(QWidget* parent, const BoxReque
 std::optional<std::int32_t> MessageBoxes::ask(QWidget* parent, const BoxRequest& request) {
   TestAnswers& test = test_answers();
   if (!test.queued.empty()) {
+    if (build(nullptr, request) == nullptr) return std::nullopt;
     const std::int32_t queued = test.queued.front();
     test.queued.pop_front();
     if (test.observer) test.observer(request);
-    if (build(nullptr, request) == nullptr) return std::nullopt;
     return queued;
   }
   const std::unique_ptr<QMessageBox> box = build(parent, request);

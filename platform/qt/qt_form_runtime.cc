@@ -224,11 +224,12 @@ QWidget* QtFormRuntime::build_control(const ControlDescription& d, QWidget* pare
   const QColor background = colour_of(d.background, palette);
   const QString text = to_qt(d.text);
   const QString picture = picture_resource(d.picture);
-  QSize picture_size;
+  // A picture is named in any letter case; the module lists it in capitals.
+  QSize picture_size(d.width, d.height);
   for (const PictureResource& p : module_.pictures) {
-    if (!picture.isEmpty() &&
-        picture.endsWith(QString::fromLatin1(p.name.data(), static_cast<int>(p.name.size())) +
-                         QStringLiteral(".svg"))) {
+    if (QString::fromLatin1(p.name.data(), static_cast<int>(p.name.size()))
+            .compare(QString::fromLatin1(d.picture.data(), static_cast<int>(d.picture.size())),
+                     Qt::CaseInsensitive) == 0) {
       picture_size = QSize(p.width, p.height);
     }
   }
