@@ -339,6 +339,38 @@ TEST_F(QtFormRuntimeTest, InputDuringARunIsDroppedWhileRefreshLetsPaintThrough) 
   EXPECT_EQ(QApplication::focusWidget(), widget("Bt_EXC"));
 }
 
+// Counts the paints of a widget.
+class PaintCounter final : public QObject {
+ public:
+  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+// Every refresh paints the control before it returns, however quickly the
+// next one follows.
+TEST_F(QtFormRuntimeTest, RefreshRepaintsTheControlAtOnce) {
+  open();
+  PaintCounter counter(widget("Frm_Dsp"));
+  std::vector<int> after_refresh;
+  on_["click Bt_EXC"] = [&] {
+    for (const char* caption : {"Produto dez", "Produto onze", ""}) {
+      EXPECT_TRUE(invoke(ids::frm_dsp, member_id::caption, {text_argument(caption)},
+                         InvokeKind::property_put));
+      const int before = counter.paints;
+      EXPECT_TRUE(invoke(ids::frm_dsp, member_id::refresh));
+      after_refresh.push_back(counter.paints - before);
+    }
+  };
+  QTest::mouseClick(widget("Bt_EXC"), Qt::LeftButton);
+  EXPECT_THAT(after_refresh, ElementsAre(1, 1, 1));
+}
+
 TEST_F(QtFormRuntimeTest, TheTextBoxHoldsThreeWindows1252Characters) {
   open();
   auto* edit = static_cast<QLineEdit*>(widget("Ed_CODIMAR"));
