@@ -610,7 +610,11 @@ bool QtFormRuntime::set_focus(std::size_t control) {
 }
 
 void QtFormRuntime::refresh(std::size_t control) {
+  // Qt turns a repaint that follows the last one within a frame into a
+  // posted update; delivering that at once keeps the control current even
+  // when the run then works a long time without another refresh.
   controls_[control].widget->repaint();
+  QCoreApplication::sendPostedEvents(window_.get(), QEvent::UpdateRequest);
   // Let the window answer paint and expose requests (and the desktop's
   // "are you alive" pings) during a long run; the input guard drops every
   // input event that comes with them.
