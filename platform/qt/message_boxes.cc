@@ -1,6 +1,7 @@
 #include "platform/qt/message_boxes.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <deque>
 #include <utility>
@@ -18,6 +19,23 @@ constexpr std::int32_t kIconExclamation = 0x0030;
 constexpr std::int32_t kIconInformation = 0x0040;
 constexpr std::int32_t kDefaultMask = 0x0F00;
 constexpr std::int32_t kDefaultSecond = 0x0100;
+
+// A Yes/No box has no Cancel: Escape and closing the box's window do
+// nothing, as on Windows, so that only Yes or No answers it.
+class NoEscape final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Close) {
+      event->ignore();
+      return true;
+    }
+    return event->type() == QEvent::KeyPress &&
+           static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+  }
+};
 
 struct TestAnswers {
   std::deque<std::int32_t> queued;
@@ -63,7 +81,7 @@ std::unique_ptr<QMessageBox> MessageBoxes::build(QWidget* parent, const BoxReque
     box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     const bool second = (request.style & kDefaultMask) == kDefaultSecond;
     box->setDefaultButton(second ? QMessageBox::No : QMessageBox::Yes);
-    box->setEscapeButton(QMessageBox::No);
+    box->installEventFilter(new NoEscape(box.get()));
   }
   return box;
 }

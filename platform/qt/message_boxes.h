@@ -36,9 +36,10 @@ class MessageBoxes {
   // buttons are not offered (only OK and Yes/No are).
   static std::unique_ptr<QMessageBox> build(QWidget* parent, const BoxRequest& request);
 
-  // Shows the box modally and returns the button chosen (1 OK, 6 Yes, 7 No;
-  // closing a Yes/No box with Escape is No); nothing for a style that is not
-  // offered. With an answer queued by a test, returns it without showing.
+  // Shows the box modally and returns the button chosen (1 OK, 6 Yes, 7 No);
+  // nothing for a style that is not offered. Escape closes an OK box (OK);
+  // a Yes/No box takes only Yes or No. With an answer queued by a test,
+  // returns it without showing.
   static std::optional<std::int32_t> ask(QWidget* parent, const BoxRequest& request);
 
   // Tests: the next box is answered with `button` instead of being shown.

@@ -443,18 +443,30 @@ TEST_F(QtFormRuntimeTest, MessageBoxesAnswerOkYesNo) {
   EXPECT_THAT(events_, IsEmpty());
 }
 
-// A real modal box: Enter chooses the default, Yes.
-TEST_F(QtFormRuntimeTest, EnterInTheQuestionChoosesYes) {
+// A real modal box: Escape and closing do not answer the question; Enter
+// chooses the default, Yes. Escape on an OK box is OK.
+TEST_F(QtFormRuntimeTest, EnterInTheQuestionChoosesYesAndEscapeDoesNotAnswerIt) {
   open();
   QString title;
+  bool open_after_escape = false;
   QTimer::singleShot(0, [&] {
     QWidget* modal = QApplication::activeModalWidget();
     ASSERT_NE(modal, nullptr);
     title = modal->windowTitle();
+    QTest::keyClick(modal, Qt::Key_Escape);
+    modal->close();
+    open_after_escape = modal->isVisible();
     QTest::keyClick(modal, Qt::Key_Return);
   });
   EXPECT_EQ(box("Registro sendo acessado. Tenta novamente ?", 36), answer::yes);
   EXPECT_EQ(title, "Exclui Produtos por Marca");
+  EXPECT_TRUE(open_after_escape);
+
+  QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+  EXPECT_EQ(box("Fim da Elimina\xE7\xF5"
+                "es !!!",
+                48),
+            answer::ok);
 }
 
 TEST_F(QtFormRuntimeTest, AStyleWithOtherButtonsFailsAndIsReportedInOneLine) {
