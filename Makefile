@@ -8,12 +8,14 @@ DEB_PACKAGES := cmake g++ make libsqlite3-dev sqlite3 libgtest-dev libgmock-dev 
                 libcli11-dev
 # The fuzz targets (make fuzz) are built with clang and libFuzzer.
 DEB_PACKAGES += clang libclang-rt-14-dev libfuzzer-14-dev
-# Modules loaded by name (the lookup list): Qt 6 Widgets and its test library,
-# and the platform plug-ins (offscreen in the tests).
-DEB_PACKAGES += qt6-base-dev qt6-qpa-plugins
+# The window and the modules: Qt 6 Widgets and SVG, Qt's translations (pt_BR), the platform
+# plug-ins (offscreen in the tests), the fonts the form is drawn with, and a virtual display with
+# ImageMagick to look at the window on a machine without a screen.
+DEB_PACKAGES += qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n qt6-svg-dev \
+                fonts-wine fonts-dejavu-core fonts-liberation xvfb xauth imagemagick
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test test-asan bench demo run clean soak fuzz fuzz-seeds
+.PHONY: all deps configure build test test-asan bench demo run screenshot clean soak fuzz fuzz-seeds
 
 all: build
 
@@ -52,9 +54,22 @@ demo: build
 	$(BUILD)/vrx --drive $(DEMO_DRIVE) demo --force
 	@echo "== TABEMAR"; $(BUILD)/vrx --drive $(DEMO_DRIVE) dump TABEMAR | fold -b -w 31 | iconv -f WINDOWS-1252 -t UTF-8; echo
 
-# The form on the demo data, driven by a script: look up a brand, delete its products.
+# The form on the demo data: the window when there is a display, else driven by a script (look
+# up a brand, delete its products).
 run: demo
-	VANTREXO_DRIVE=$(DEMO_DRIVE) $(BUILD)/dravel-script < examples/demo.script
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  echo "== DRAVEL_MARKS on $(DEMO_DRIVE) (brands A01 to A12)"; \
+	  VANTREXO_DRIVE=$(DEMO_DRIVE) $(BUILD)/DRAVEL_MARKS; \
+	else \
+	  VANTREXO_DRIVE=$(DEMO_DRIVE) $(BUILD)/dravel-script < examples/demo.script && \
+	  echo "== No display (DISPLAY and WAYLAND_DISPLAY are unset), so the form ran from" \
+	       "examples/demo.script. For the window, run 'make run' in a desktop session or over" \
+	       "'ssh -X'."; \
+	fi
+
+# The README's picture of the window, drawn offscreen by the window's own code.
+screenshot: build
+	$(BUILD)/form-screenshot docs/dravel-marks.png
 
 # The libFuzzer targets (fuzz/), built with clang, ASan and UBSan in a build
 # directory of their own: each replays its regression corpus, then fuzzes
