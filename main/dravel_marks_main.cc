@@ -1,6 +1,7 @@
 // DRAVEL_MARKS: the form "Exclui Produtos por Marca" in a window. Starts the
 // Qt form runtime, runs the form program until its form has ended, closes
-// the data files and exits with the runner's result. Without a display it
+// the data files and exits with the runner's result. The forms of other
+// modules it calls are loaded from the module folder. Without a display it
 // says so in one line and exits 1. No options beyond Qt's own.
 #include <QApplication>
 #include <QGuiApplication>
@@ -8,10 +9,12 @@
 #include <exception>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "app/program.h"
 #include "form/form_description.h"
 #include "platform/files/sqlite_store.h"
+#include "platform/modules/module_loader.h"
 #include "platform/qt/application_setup.h"
 #include "platform/qt/qt_form_runtime.h"
 #include "platform/shared_areas.h"
@@ -58,6 +61,12 @@ int main(int argc, char** argv) {
     vrx::SqliteFileStore store(vrx::drive_from_environment());
     vantrexo::SharedAreaRegistry& areas = vantrexo::SharedAreaRegistry::process();
     vantrexo::qt::QtFormRuntime runtime(dravel::dravel_marks_description(), std::cerr);
+    // Forms of other modules (the lookup component) come from the module
+    // folder, beside this executable.
+    runtime.set_call_form_handler(
+        [](std::string_view form_name, std::string_view module_file, QWidget* parent) {
+          return vantrexo::run_form(form_name, module_file, parent);
+        });
     int status = 0;
     {
       // The program, and with it every data file it holds open, is gone

@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -24,6 +26,7 @@
 #include "data/record_layouts.h"
 #include "form/form_description.h"
 #include "platform/files/sqlite_store.h"
+#include "platform/modules/module_loader.h"
 #include "platform/qt/message_boxes.h"
 #include "platform/qt/qt_form_runtime.h"
 #include "platform/shared_areas.h"
@@ -144,11 +147,14 @@ class DravelMarksWindowTest : public ::testing::Test {
     return found;
   }
 
-  // The window opens on the drive, as DRAVEL_MARKS starts it.
-  void open() {
+  // The window opens on the drive, as DRAVEL_MARKS starts it; on the
+  // process's shared areas, as modules loaded into it see them, or on the
+  // test's own.
+  void open(bool process_areas = false) {
     store_.emplace(drive_);
     runtime_.emplace(dravel::dravel_marks_description(), diagnostics_);
-    program_.emplace(*runtime_, *store_, areas_);
+    program_.emplace(*runtime_, *store_,
+                     process_areas ? vantrexo::SharedAreaRegistry::process() : areas_);
     entry_ = program_->entry();
     runtime_->open(entry_);
     if (!runtime_->closed()) {
@@ -251,6 +257,67 @@ TEST_F(DravelMarksWindowTest, TheSearchShowsTheCodeTheLookupLeft) {
   });
   QTest::mouseClick(widget("Command1"), Qt::LeftButton);
   EXPECT_EQ(shown("Ed_CODIMAR"), "B02");
+  EXPECT_EQ(runtime_->focused(), "Ed_CODIMAR");
+  EXPECT_EQ(diagnostics_.str(), "");
+}
+
+// The real lookup component, loaded by name from the module folder as
+// DRAVEL_MARKS loads it, with the operator's keys in its list.
+TEST_F(DravelMarksWindowTest, TheLookupModuleChoosesABrandOrNothing) {
+  setenv("VANTREXO_DRIVE", drive_.c_str(), 1);  // where the module finds TABEMAR
+  open(/*process_areas=*/true);
+  runtime_->set_call_form_handler(
+      [](std::string_view form, std::string_view module, QWidget* parent) {
+        return vantrexo::run_form(form, module, parent);
+      });
+  // Keys for the list once it is up and has the focus: `keys` typed into its
+  // filter, then `last`. A list that never comes up fails the test.
+  const auto in_the_list = [](QString keys, Qt::Key last) {
+    auto* poll = new QTimer;
+    auto waited = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, [poll, waited, keys, last] {
+      QDialog* list = nullptr;
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* d = qobject_cast<QDialog*>(w); d != nullptr && d->isVisible()) list = d;
+      }
+      QWidget* focus = list != nullptr ? list->focusWidget() : nullptr;
+      if (focus == nullptr) {
+        if (++*waited < 250) return;
+        ADD_FAILURE() << "the list did not come up";
+        if (list != nullptr) list->reject();
+      } else {
+        QTest::keyClicks(focus, keys);
+        QTest::keyClick(focus, last);
+        if (list->isVisible()) {
+          ADD_FAILURE() << "the list is still open";
+          list->reject();
+        }
+      }
+      poll->stop();
+      poll->deleteLater();
+    });
+    poll->start(20);
+  };
+  // A code typed before the search is not passed on: the list chooses.
+  QTest::keyClicks(widget("Ed_CODIMAR"), "A01");
+  in_the_list("dois", Qt::Key_Return);
+  QTest::mouseClick(widget("Command1"), Qt::LeftButton);
+  EXPECT_EQ(shown("Ed_CODIMAR"), "B02");
+  EXPECT_EQ(shown("Ds_MAR"), "Marca Dois");
+  EXPECT_EQ(runtime_->focused(), "Ed_CODIMAR");
+  // Enter then moves on and reads the brand again (the window active again,
+  // as the desktop makes it when the list closes).
+  runtime_->window()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(runtime_->window()));
+  press(Qt::Key_Return);
+  EXPECT_EQ(runtime_->focused(), "Bt_EXC");
+  EXPECT_EQ(shown("Ds_MAR"), "Marca Dois");
+
+  // Esc chooses nothing: the code and the description are emptied.
+  in_the_list("um", Qt::Key_Escape);
+  QTest::mouseClick(widget("Command1"), Qt::LeftButton);
+  EXPECT_EQ(shown("Ed_CODIMAR"), "");
+  EXPECT_EQ(shown("Ds_MAR"), "");
   EXPECT_EQ(runtime_->focused(), "Ed_CODIMAR");
   EXPECT_EQ(diagnostics_.str(), "");
 }
