@@ -69,7 +69,7 @@ DataSet make_data(int products_per_brand, int max_values, int max_movements) {
   const char* brands[] = {"B01", "B02", "B03"};
   std::vector<std::pair<std::string, std::string>> b02;  // brand key, code
   for (int i = 0; i < 3 * products_per_brand; ++i) {
-    char code[8], compl_marca[8];
+    char code[16], compl_marca[16];
     std::snprintf(code, sizeof code, "%06d", 100 + i);
     const char* brand = brands[i % 3];
     // Brand-key order differs from code order within the brand.
@@ -79,12 +79,12 @@ DataSet make_data(int products_per_brand, int max_values, int max_movements) {
     const int movements = static_cast<int>(random() % (max_movements + 1));
     std::vector<std::string> v, m;
     for (int n = 0; n < values; ++n) {
-      char seq[16];
+      char seq[24];
       std::snprintf(seq, sizeof seq, "%015d", 20200000 + n * 7);
       v.push_back(histval_record(code, seq));
     }
     for (int n = 0; n < movements; ++n) {
-      char seq[16];
+      char seq[24];
       std::snprintf(seq, sizeof seq, "%015d", 30000000 + n * 3);
       m.push_back(histmov_record(code, seq));
     }
@@ -497,7 +497,7 @@ TEST_F(OtherPrograms, LockerAndWriterMeanwhile) {
           ++n;
           FileId f;
           std::string record;
-          char code[8], seq[16];
+          char code[16], seq[24];
           const int kind = static_cast<int>(random() % 3);
           if (kind == 0) {
             std::snprintf(code, sizeof code, "9%02d%03d", rounds, n % 1000);
