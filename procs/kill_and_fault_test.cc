@@ -299,7 +299,7 @@ TEST_F(KillAndFault, KilledAfterAnyOperationTheFilesHoldAndASecondRunFinishes) {
     run(true, counting);
     const long operations = std::stol(slurp(count_file));
     reset();
-    const long step = large && !soak() ? std::max(1L, operations / 15) : 1;
+    const long step = large ? std::max(1L, operations / (soak() ? 300 : 15)) : 1;
     long points = 0, partial = 0;
     for (long k = 1; k <= operations; k += step) {
       std::vector<std::string> env = slow;
