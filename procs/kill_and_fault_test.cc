@@ -363,7 +363,7 @@ TEST_F(KillAndFault, AFailingWriteOrSyncIsShownAndLosesNothingItShowed) {
   run(true, counting);
   const long writes = std::stol(slurp(count_file));
   reset();
-  const long step = soak() ? 1 : std::max(1L, writes / 40);
+  const long step = std::max(1L, writes / (soak() ? 400 : 40));
   long points = 0, shown = 0;
   for (long n = 1; n <= writes; n += step) {
     std::vector<std::string> env = slow;
