@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "data/catalogue.h"
@@ -159,7 +160,8 @@ class TestDrive {
 };
 
 // Another program of the system: holds the lock of one record by reading it
-// through its own handle opened for input-output, until released.
+// through its own handle opened for input-output, until released. It works
+// on a thread of its own, as another program would not share the test's.
 class OtherProgram {
  public:
   explicit OtherProgram(const TestDrive& drive) : store_(drive.root()) {}
@@ -167,21 +169,35 @@ class OtherProgram {
   // Locks the record of `file` whose primary key is `key` (the record's
   // leading characters). Returns the read status code.
   std::string lock(FileId file, std::string_view key) {
-    vrx::OpenResult opened = store_.open(describe(file), vrx::OpenMode::input_output);
-    if (!opened.status.ok()) return std::string(opened.status.code());
-    std::string area(describe(file).record_length, ' ');
-    area.replace(0, key.size(), key);
-    const vrx::FileStatus s = opened.file->read(vrx::RecordArea(area.data(), area.size()));
-    held_.push_back(std::move(opened.file));
-    return std::string(s.code());
+    std::string code;
+    elsewhere([&] {
+      vrx::OpenResult opened = store_.open(describe(file), vrx::OpenMode::input_output);
+      if (!opened.status.ok()) {
+        code = opened.status.code();
+        return;
+      }
+      std::string area(describe(file).record_length, ' ');
+      area.replace(0, key.size(), key);
+      code = opened.file->read(vrx::RecordArea(area.data(), area.size())).code();
+      held_.push_back(std::move(opened.file));
+    });
+    return code;
   }
   void release_all() {
-    for (auto& h : held_) h->close();
-    held_.clear();
+    elsewhere([&] {
+      for (auto& h : held_) h->close();
+      held_.clear();
+    });
   }
   ~OtherProgram() { release_all(); }
 
  private:
+  template <typename Work>
+  static void elsewhere(Work work) {
+    std::thread other(work);
+    other.join();
+  }
+
   vrx::SqliteFileStore store_;
   std::vector<std::unique_ptr<vrx::IndexedFile>> held_;
 };

@@ -16,7 +16,7 @@
 //   "41" Open: the file is already open on this handle
 //   "42" Close: the file is not open
 //   "46" Read next without a valid position (no Start, or after the end)
-//   "47" Read, Start, Read next, Unlock or Commit on a file that is not open
+//   "47" Read, Start, Read next, Unlock, Commit or Rollback on a file not open
 //   "49" Delete on a file that is not open, or open for input only
 //   "99" the record is locked by another program (or the database itself
 //        stays locked by another program beyond the busy timeout)

@@ -167,11 +167,14 @@ FileStatus SqliteIndexedFile::drop_pending() {
   return FileStatus::success();
 }
 
-void SqliteIndexedFile::remember_delivered(RecordArea area, std::int64_t seq) {
+void SqliteIndexedFile::remember_delivered(RecordArea area, std::int64_t seq, bool watched,
+                                           const CommitWatch::Mark& mark) {
   if (updating()) {
     read_lock_ = seq;
     delivered_primary_.assign(key_of({area.data(), area.size()}, description_.keys[0]));
     delivered_seq_ = seq;
+    delivered_watched_ = watched;
+    if (watched) delivered_mark_ = mark;
   }
 }
 
@@ -216,6 +219,8 @@ FileStatus SqliteIndexedFile::read(RecordArea area) {
   // Look up, lock (or test), then make sure the record found is still there:
   // another program may have deleted and committed it in between.
   std::int64_t seq = 0;
+  CommitWatch::Mark read_mark{};
+  bool read_watched = false;
   for (;;) {
     CommitWatch::Mark before;
     bool watched = watch_.mark(before);
@@ -234,6 +239,8 @@ FileStatus SqliteIndexedFile::read(RecordArea area) {
         return delivered;
       }
       taken.keep();
+      read_mark = before;
+      read_watched = true;
       break;
     }
     record_by_primary_.reset();
@@ -250,7 +257,7 @@ FileStatus SqliteIndexedFile::read(RecordArea area) {
   position_.value.swap(scratch_key_);
   position_.seq = seq;
   position_.at_start = false;
-  remember_delivered(area, seq);
+  remember_delivered(area, seq, read_watched, read_mark);
   return FileStatus::success();
 }
 
@@ -290,6 +297,7 @@ FileStatus SqliteIndexedFile::read_next(RecordArea area) {
     }
     const Batch::Row& row = batch_.rows[batch_.next];
     const std::int64_t seq = row.seq;
+    bool fresh = false;  // delivered from a batch nobody has committed after
     // A "99" leaves the position and the batch: the same record comes next.
     if (FileStatus claimed = claim(seq); !claimed.ok()) return claimed;
     TakenRecordLock taken(taken_lock_file(), seq);
@@ -297,6 +305,7 @@ FileStatus SqliteIndexedFile::read_next(RecordArea area) {
       if (FileStatus delivered = deliver(row.data, area); !delivered.ok()) return delivered;
       position_.value = row.key;
       ++batch_.next;
+      fresh = true;
     } else if (batch_.watched) {
       // Someone committed since the batch was read: this record may be gone,
       // or another may now come before it. Read again from the position.
@@ -316,7 +325,7 @@ FileStatus SqliteIndexedFile::read_next(RecordArea area) {
     taken.keep();
     position_.seq = seq;
     position_.at_start = false;
-    remember_delivered(area, seq);
+    remember_delivered(area, seq, fresh, batch_.mark);
     return FileStatus::success();
   }
 }
@@ -356,8 +365,11 @@ FileStatus SqliteIndexedFile::remove(ConstRecordArea area) {
       taken.emplace(&locks_, seq);
     }
     // Another program deletes only what it holds locked: once locked here,
-    // a record still in the file stays there until this handle commits.
-    FileStatus there = exists(seq);
+    // a record still in the file stays there until this handle commits. The
+    // record just delivered is still there when nobody has committed since.
+    FileStatus there = known && unchanged_since(delivered_watched_, delivered_mark_)
+                           ? FileStatus::success()
+                           : exists(seq);
     if (there.not_found() && known) {
       known = false;  // gone before we locked it; perhaps loaded anew
       continue;

@@ -95,7 +95,8 @@ class SqliteIndexedFile : public IndexedFile {
   // Releases the lock of the last read; "30" when the lock file failed.
   FileStatus release_read_lock();
   // Notes the record just delivered: its lock (input-output) and its key.
-  void remember_delivered(RecordArea area, std::int64_t seq);
+  void remember_delivered(RecordArea area, std::int64_t seq, bool watched = false,
+                          const CommitWatch::Mark& mark = {});
   // Reads the records after the position into the batch; only one right
   // after a Start (`first`). Records pending deletion are passed over.
   FileStatus fill_batch(bool first);
@@ -134,6 +135,10 @@ class SqliteIndexedFile : public IndexedFile {
   // seq 0 when none), so that deleting it needs no look-up.
   std::string delivered_primary_;
   std::int64_t delivered_seq_ = 0;
+  // The WAL index when the record last delivered was read: while nobody has
+  // committed since, it is still in the file.
+  bool delivered_watched_ = false;
+  CommitWatch::Mark delivered_mark_{};
   // Deletions not yet committed; their records stay locked until then.
   std::vector<std::int64_t> pending_;
   std::unordered_set<std::int64_t> pending_set_;
