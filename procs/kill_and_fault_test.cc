@@ -609,7 +609,9 @@ TEST_F(OtherPrograms, LockerAndWriterMeanwhile) {
       "[ other writer ] %zu single-record writes: median %.2f ms, 90%% %.2f ms, 99%% %.2f ms, "
       "max %.2f ms\n",
       latencies_ms.size(), at(0.5), at(0.9), at(0.99), latencies_ms.back());
-  EXPECT_LE(at(0.99), 100.0);
+  // The figures are reported, not asserted (a loaded or instrumented build
+  // would make a time limit flaky); what is asserted above is that no write
+  // waited out the busy timeout and failed, and that none was lost.
 }
 
 }  // namespace
