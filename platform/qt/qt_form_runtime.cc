@@ -11,6 +11,7 @@
 #include <cctype>
 #include <ostream>
 
+#include "platform/form/invocation.h"
 #include "platform/qt/application_setup.h"
 #include "platform/qt/form_widgets.h"
 #include "platform/qt/key_codes.h"
@@ -23,20 +24,7 @@ namespace {
 // How often a refresh lets the window answer paint and expose requests.
 constexpr auto kPumpInterval = std::chrono::milliseconds(20);
 
-std::string_view trim_right(std::string_view text) {
-  const auto end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
-}
-
 QString to_qt(std::string_view cp1252) { return QString::fromStdString(cp1252_to_utf8(cp1252)); }
-
-void set_result(Invocation& call, std::int32_t value) {
-  if (call.result != nullptr && call.result_type == kResultInteger) *call.result = value;
-}
-
-bool is_text(const InvokeArgument& a) {
-  return a.type == arg_type::text_first || a.type == arg_type::text_second;
-}
 
 bool is_input(QEvent::Type type) {
   switch (type) {
@@ -525,11 +513,10 @@ bool QtFormRuntime::invoke_by_id(Invocation& call) {
   last_error_.clear();
   const auto i = find(call.object);
   if (!i) return false;
-  const bool method = call.kind == InvokeKind::method;
-  const auto& args = call.arguments;
-  switch (call.member) {
-    case member_id::close_form:
-      if (*i != 0 || !method || !args.empty()) return false;
+  const std::optional<FormRequest> request = form_request(call, *i == 0);
+  if (!request) return false;
+  switch (*request) {
+    case FormRequest::close_form:
       set_result(call, 0);
       if (busy()) {
         close_requested_ = true;  // after the current event
@@ -537,32 +524,19 @@ bool QtFormRuntime::invoke_by_id(Invocation& call) {
         close_form();
       }
       return true;
-    case member_id::message_box:
-      if (*i != 0 || !method || args.size() != 2 || !is_text(args[0]) ||
-          args[1].type != arg_type::integer) {
-        return false;
-      }
+    case FormRequest::message_box:
       return message_box(call);
-    case member_id::call_form:
-      if (*i != 0 || !method || args.size() != 2 || !is_text(args[0]) || !is_text(args[1])) {
-        return false;
-      }
+    case FormRequest::call_form:
       return call_form(call);
-    case member_id::set_focus:
-      if (!method || !args.empty()) return false;
+    case FormRequest::set_focus:
       return set_focus(*i);
-    case member_id::caption:
-      if (call.kind != InvokeKind::property_put || args.size() != 1 || !is_text(args[0])) {
-        return false;
-      }
-      return put_caption(*i, trim_right(args[0].text));
-    case member_id::refresh:
-      if (!method || !args.empty()) return false;
+    case FormRequest::caption:
+      return put_caption(*i, trim_right(call.arguments[0].text));
+    case FormRequest::refresh:
       refresh(*i);
       return true;
-    default:
-      return false;
   }
+  return false;
 }
 
 void QtFormRuntime::report_failure(int reason, std::string_view what) {

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "platform/form/invocation.h"
 #include "platform/text/cp1252.h"
 
 namespace vantrexo::script {
@@ -32,11 +33,6 @@ constexpr int kKeyTab = 9;
 constexpr int kKeyEnter = 13;
 constexpr int kKeySpace = 32;
 constexpr int kShiftDown = 1;
-
-std::string_view trim_right(std::string_view text, char pad = ' ') {
-  const auto end = text.find_last_not_of(pad);
-  return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
-}
 
 // Splits off the first word; the rest starts after the one space behind it.
 std::pair<std::string_view, std::string_view> split_word(std::string_view text) {
@@ -65,19 +61,11 @@ std::optional<int> integer(std::string_view word) {
   return value;
 }
 
-void set_result(Invocation& call, std::int32_t value) {
-  if (call.result != nullptr && call.result_type == kResultInteger) *call.result = value;
-}
-
 // Bytes the transcript shows as \xHH: the C0 controls, DEL, and the five
 // bytes that Windows-1252 leaves undefined (C1 controls once converted).
 bool is_control(unsigned char byte) {
   return byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
          byte == 0x90 || byte == 0x9D;
-}
-
-bool is_text(const InvokeArgument& a) {
-  return a.type == arg_type::text_first || a.type == arg_type::text_second;
 }
 
 }  // namespace
@@ -350,11 +338,10 @@ bool ScriptRuntime::invoke_by_id(Invocation& call) {
   if (stopped_) throw RunStopped{};
   const auto i = find(call.object);
   if (!i) return false;
-  const bool method = call.kind == InvokeKind::method;
-  const auto& args = call.arguments;
-  switch (call.member) {
-    case member_id::close_form:
-      if (*i != 0 || !method || !args.empty()) return false;
+  const std::optional<FormRequest> request = form_request(call, *i == 0);
+  if (!request) return false;
+  switch (*request) {
+    case FormRequest::close_form:
       set_result(call, 0);
       if (depth_ > 0) {
         close_requested_ = true;  // after the current event
@@ -362,34 +349,21 @@ bool ScriptRuntime::invoke_by_id(Invocation& call) {
         close_form();
       }
       return true;
-    case member_id::message_box:
-      if (*i != 0 || !method || args.size() != 2 || !is_text(args[0]) ||
-          args[1].type != arg_type::integer) {
-        return false;
-      }
+    case FormRequest::message_box:
       return message_box(call);
-    case member_id::call_form:
-      if (*i != 0 || !method || args.size() != 2 || !is_text(args[0]) || !is_text(args[1])) {
-        return false;
-      }
+    case FormRequest::call_form:
       return call_form(call);
-    case member_id::set_focus:
-      if (!method || !args.empty()) return false;
+    case FormRequest::set_focus:
       return set_focus(*i);
-    case member_id::caption:
-      if (call.kind != InvokeKind::property_put || args.size() != 1 || !is_text(args[0])) {
-        return false;
-      }
-      controls_[*i].text = trim_right(args[0].text);
+    case FormRequest::caption:
+      controls_[*i].text = trim_right(call.arguments[0].text);
       line("caption " + std::string(name(*i)) + " " + quoted(controls_[*i].text));
       return true;
-    case member_id::refresh:
-      if (!method || !args.empty()) return false;
+    case FormRequest::refresh:
       line("refresh " + std::string(name(*i)));
       return true;
-    default:
-      return false;
   }
+  return false;
 }
 
 void ScriptRuntime::report_failure(int reason, std::string_view what) {
