@@ -25,6 +25,7 @@
 #include "data/record.h"
 #include "data/record_layouts.h"
 #include "form/form_description.h"
+#include "main/test_records.h"
 #include "platform/files/sqlite_store.h"
 #include "platform/modules/module_loader.h"
 #include "platform/qt/message_boxes.h"
@@ -44,31 +45,9 @@ using ::testing::HasSubstr;
 
 constexpr const char* kUser = "OPERADOR";
 
-std::string product(std::string_view code, std::string_view brand, std::string_view compl_marca,
-                    std::string_view description) {
-  Record r(layout::produto::record_length);
-  std::fill(r.area().begin(), r.area().end(), ' ');
-  r.set_text(layout::produto::pro_codipro, code);
-  r.set_text(layout::produto::pro_descpro, description);
-  r.set_text(layout::produto::pro_codimar, brand);
-  r.set_text(layout::produto::pro_compl_marca, compl_marca);
-  return {r.area().begin(), r.area().end()};
-}
-
-std::string history(std::size_t length, std::string_view code, std::string_view rest) {
-  Record r(length);
-  std::fill(r.area().begin(), r.area().end(), ' ');
-  r.set_text(layout::history::codipro, code);
-  r.set_text({6, 15}, rest);
-  return {r.area().begin(), r.area().end()};
-}
-
-std::string record_of(FileId file, std::string_view key) {
-  Record r(dravel::describe(file).record_length);
-  std::fill(r.area().begin(), r.area().end(), ' ');
-  r.set_text({0, key.size()}, key);
-  return {r.area().begin(), r.area().end()};
-}
+using dravel::testing::history;
+using dravel::testing::product;
+using dravel::testing::record_of;
 
 // A box as the operator saw it, with the display band at that moment.
 struct SeenBox {

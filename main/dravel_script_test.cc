@@ -18,6 +18,7 @@
 #include "data/catalogue.h"
 #include "data/record.h"
 #include "data/record_layouts.h"
+#include "main/test_records.h"
 #include "platform/files/sqlite_store.h"
 
 namespace {
@@ -45,31 +46,9 @@ std::string slurp(const fs::path& p) {
   return s.str();
 }
 
-std::string product(std::string_view code, std::string_view brand, std::string_view compl_marca,
-                    std::string_view description) {
-  Record r(layout::produto::record_length);
-  std::fill(r.area().begin(), r.area().end(), ' ');
-  r.set_text(layout::produto::pro_codipro, code);
-  r.set_text(layout::produto::pro_descpro, description);
-  r.set_text(layout::produto::pro_codimar, brand);
-  r.set_text(layout::produto::pro_compl_marca, compl_marca);
-  return {r.area().begin(), r.area().end()};
-}
-
-std::string history(std::size_t length, std::string_view code, std::string_view rest) {
-  Record r(length);
-  std::fill(r.area().begin(), r.area().end(), ' ');
-  r.set_text(layout::history::codipro, code);
-  r.set_text({6, 15}, rest);
-  return {r.area().begin(), r.area().end()};
-}
-
-std::string record_of(FileId file, std::string_view key) {
-  Record r(dravel::describe(file).record_length);
-  std::fill(r.area().begin(), r.area().end(), ' ');
-  r.set_text({0, key.size()}, key);
-  return {r.area().begin(), r.area().end()};
-}
+using dravel::testing::history;
+using dravel::testing::product;
+using dravel::testing::record_of;
 
 class DravelScriptTest : public ::testing::Test {
  protected:
